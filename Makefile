@@ -1,0 +1,31 @@
+# make demo   builds everything and shows the system at work under Wine
+# make test   builds everything and runs every test
+# make bench  runs the benchmarks
+BUILD      ?= build/win32
+JOBS       ?= $(shell nproc)
+CTEST_ARGS ?=
+
+.PHONY: all bootstrap build test bench demo clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap.sh
+
+$(BUILD)/CMakeCache.txt: | bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw32.cmake
+
+build: bootstrap $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) -LE bench -j$(JOBS) --output-on-failure $(CTEST_ARGS)
+
+bench: build
+	ctest --test-dir $(BUILD) -L bench --output-on-failure -V $(CTEST_ARGS)
+
+demo: build
+	scripts/demo.sh $(BUILD)
+
+clean:
+	rm -rf build

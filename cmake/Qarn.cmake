@@ -1,0 +1,133 @@
+# Project-wide build helpers: third-party imports, type libraries, and tests
+# that run the Windows binaries under Wine.
+
+set(QARN_DEPS_DIR "${CMAKE_SOURCE_DIR}/.deps" CACHE PATH "Folder the bootstrap script built the third-party libraries into")
+set(QARN_MINGW_PREFIX "${QARN_DEPS_DIR}/mingw")
+set(QARN_IDL_DIR "${QARN_DEPS_DIR}/idl")
+set(QARN_SQLITE_DIR "${QARN_DEPS_DIR}/sqlite")
+set(QARN_WINE_STDOLE_DIR "/usr/lib/i386-linux-gnu/wine/i386-windows")
+
+# --- third-party libraries (static, built by scripts/bootstrap.sh) ---------
+
+add_library(qarn::log4cplus STATIC IMPORTED GLOBAL)
+set_target_properties(qarn::log4cplus PROPERTIES
+  IMPORTED_LOCATION "${QARN_MINGW_PREFIX}/lib/liblog4cplus.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${QARN_MINGW_PREFIX}/include"
+  INTERFACE_COMPILE_DEFINITIONS "LOG4CPLUS_STATIC"
+  INTERFACE_LINK_LIBRARIES "ws2_32;advapi32")
+
+add_library(qarn::gtest STATIC IMPORTED GLOBAL)
+set_target_properties(qarn::gtest PROPERTIES
+  IMPORTED_LOCATION "${QARN_MINGW_PREFIX}/lib/libgtest.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${QARN_MINGW_PREFIX}/include")
+add_library(qarn::gtest_main STATIC IMPORTED GLOBAL)
+set_target_properties(qarn::gtest_main PROPERTIES
+  IMPORTED_LOCATION "${QARN_MINGW_PREFIX}/lib/libgtest_main.a"
+  INTERFACE_LINK_LIBRARIES qarn::gtest)
+add_library(qarn::gmock STATIC IMPORTED GLOBAL)
+set_target_properties(qarn::gmock PROPERTIES
+  IMPORTED_LOCATION "${QARN_MINGW_PREFIX}/lib/libgmock.a"
+  INTERFACE_LINK_LIBRARIES qarn::gtest)
+
+# --- type libraries ---------------------------------------------------------
+
+# qarn_add_typelib(<target> <idl>): compiles the IDL with widl into a type
+# library plus C header and GUID definitions, and gives <target> (a static
+# library of the GUIDs) the generated folder as include path.
+# The .tlb lands at ${CMAKE_CURRENT_BINARY_DIR}/<name>.tlb for the .rc file.
+function(qarn_add_typelib target idl)
+  get_filename_component(name "${idl}" NAME_WE)
+  get_filename_component(idl_abs "${idl}" ABSOLUTE)
+  set(out "${CMAKE_CURRENT_BINARY_DIR}")
+  add_custom_command(
+    OUTPUT "${out}/${name}.tlb" "${out}/${name}_h.h" "${out}/${name}_i.c"
+    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -L "${QARN_WINE_STDOLE_DIR}"
+            -t -o "${out}/${name}.tlb" "${idl_abs}"
+    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -h -o "${out}/${name}_h.h" "${idl_abs}"
+    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -u -o "${out}/${name}_i.c" "${idl_abs}"
+    DEPENDS "${idl_abs}"
+    COMMENT "widl ${name}.idl")
+  add_library(${target} STATIC "${out}/${name}_i.c")
+  target_include_directories(${target} PUBLIC "${out}")
+  add_custom_target(${target}_tlb DEPENDS "${out}/${name}.tlb")
+  add_dependencies(${target} ${target}_tlb)
+endfunction()
+
+# --- Wine ------------------------------------------------------------------
+
+string(MD5 _qarn_build_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${_qarn_build_hash}" 0 3 _qarn_hex)
+math(EXPR _qarn_display "0x${_qarn_hex} % 400 + 100")
+set(QARN_DISPLAY ":${_qarn_display}" CACHE STRING "X display of the tests' Xvfb")
+set(QARN_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+set(QARN_LOCALE_DIR "${CMAKE_BINARY_DIR}/locale")
+configure_file("${CMAKE_SOURCE_DIR}/scripts/wine-run.sh.in" "${CMAKE_BINARY_DIR}/wine-run" @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(QARN_WINE_RUN "${CMAKE_BINARY_DIR}/wine-run")
+set(CMAKE_CROSSCOMPILING_EMULATOR "${QARN_WINE_RUN}")
+
+# The prefix, Xvfb and a persistent wineserver live for the whole test run.
+add_test(NAME wineprefix_setup
+  COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" setup "${QARN_WINEPREFIX}" "${QARN_DISPLAY}" "${QARN_LOCALE_DIR}")
+add_test(NAME wineprefix_stop
+  COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" stop "${QARN_WINEPREFIX}" "${QARN_DISPLAY}")
+set_tests_properties(wineprefix_setup PROPERTIES FIXTURES_SETUP wineprefix TIMEOUT 300)
+set_tests_properties(wineprefix_stop PROPERTIES FIXTURES_CLEANUP "wineprefix;registered" TIMEOUT 60)
+
+# Windows path of a file under the prefix's Z: drive.
+function(qarn_windows_path out unix_path)
+  string(REPLACE "/" "\\" p "${unix_path}")
+  set(${out} "Z:${p}" PARENT_SCOPE)
+endfunction()
+
+# qarn_register_in_test_prefix(<target>): registers a COM server in the test
+# prefix before the tests of fixture "registered" run.
+function(qarn_register_in_test_prefix target)
+  add_test(NAME register_${target} COMMAND "${QARN_WINE_RUN}" regsvr32 /s "Z:$<TARGET_FILE:${target}>")
+  set_tests_properties(register_${target} PROPERTIES
+    FIXTURES_SETUP registered FIXTURES_REQUIRED wineprefix RESOURCE_LOCK wineprefix_registry TIMEOUT 120)
+endfunction()
+
+# qarn_add_wine_test(NAME <name> COMMAND <target-or-command> [args...]
+#                    [FIXTURES <fixture>...] [RUSSIAN] [TIMEOUT <s>]
+#                    [WORKING_DIRECTORY <dir>] [ENVIRONMENT <k=v>...])
+# A target name as COMMAND runs through wine-run; any other command runs as
+# given (wine-run itself can be named for scripts run by cscript and the like).
+function(qarn_add_wine_test)
+  cmake_parse_arguments(T "RUSSIAN" "NAME;TIMEOUT;WORKING_DIRECTORY" "COMMAND;FIXTURES;ENVIRONMENT;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  if(T_WORKING_DIRECTORY)
+    add_test(NAME ${T_NAME} COMMAND ${T_COMMAND} WORKING_DIRECTORY "${T_WORKING_DIRECTORY}")
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  endif()
+  set(env ${T_ENVIRONMENT})
+  if(T_RUSSIAN)
+    list(APPEND env QARN_WINE_LOCALE=ru)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES
+    FIXTURES_REQUIRED "wineprefix;${T_FIXTURES}" TIMEOUT ${T_TIMEOUT})
+  if(env)
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}")
+  endif()
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()
+
+# qarn_add_wine_bench(NAME <name> COMMAND ...): a benchmark, run by
+# 'make bench' and left out of 'make test'.
+function(qarn_add_wine_bench)
+  qarn_add_wine_test(${ARGN} LABELS bench TIMEOUT 1800)
+endfunction()
+
+# Adds each listed subfolder that has a CMakeLists.txt.
+function(qarn_add_present_subdirectories)
+  foreach(dir ${ARGN})
+    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt")
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
