@@ -1,7 +1,12 @@
 # Project-wide build helpers: third-party imports, type libraries, and tests
 # that run the Windows binaries under Wine.
 
-set(QARN_DEPS_DIR "${CMAKE_SOURCE_DIR}/.deps" CACHE PATH "Folder the bootstrap script built the third-party libraries into")
+if(DEFINED ENV{QARN_DEPS_DIR})
+  set(_qarn_default_deps "$ENV{QARN_DEPS_DIR}")
+else()
+  set(_qarn_default_deps "${CMAKE_SOURCE_DIR}/.deps")
+endif()
+set(QARN_DEPS_DIR "${_qarn_default_deps}" CACHE PATH "Folder the bootstrap script built the third-party libraries into")
 set(QARN_MINGW_PREFIX "${QARN_DEPS_DIR}/mingw")
 set(QARN_IDL_DIR "${QARN_DEPS_DIR}/idl")
 set(QARN_SQLITE_DIR "${QARN_DEPS_DIR}/sqlite")
