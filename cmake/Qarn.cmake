@@ -46,10 +46,10 @@ function(qarn_add_typelib target idl)
   set(out "${CMAKE_CURRENT_BINARY_DIR}")
   add_custom_command(
     OUTPUT "${out}/${name}.tlb" "${out}/${name}_h.h" "${out}/${name}_i.c"
-    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -L "${QARN_WINE_STDOLE_DIR}"
+    COMMAND i686-w64-mingw32-widl -I "${QARN_IDL_DIR}" -L "${QARN_WINE_STDOLE_DIR}"
             -t -o "${out}/${name}.tlb" "${idl_abs}"
-    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -h -o "${out}/${name}_h.h" "${idl_abs}"
-    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -u -o "${out}/${name}_i.c" "${idl_abs}"
+    COMMAND i686-w64-mingw32-widl -I "${QARN_IDL_DIR}" -h -o "${out}/${name}_h.h" "${idl_abs}"
+    COMMAND i686-w64-mingw32-widl -I "${QARN_IDL_DIR}" -u -o "${out}/${name}_i.c" "${idl_abs}"
     DEPENDS "${idl_abs}"
     COMMENT "widl ${name}.idl")
   add_library(${target} STATIC "${out}/${name}_i.c")
