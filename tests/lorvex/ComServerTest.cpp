@@ -147,8 +147,8 @@ TEST(VBScriptClient, PropertiesAndUpdate) {
   const Bytes ca = ReadPkiFile("ca.cer");
   ASSERT_TRUE(::CertAddEncodedCertificateToStore(root.Get(), X509_ASN_ENCODING, ca.data(),
                                                  static_cast<DWORD>(ca.size()), CERT_STORE_ADD_USE_EXISTING, nullptr));
-  const std::string command = "cscript.exe //nologo \"" + EnvironmentValue("LORVEX_VBS_CLIENT") + "\" " +
-                              ReadPkiText("leaf_nocdp.b64");
+  const std::string command = "cscript.exe //nologo \"" + EnvironmentValue("LORVEX_VBS_CLIENT") + "\" \"" +
+                              PkiPath("leaf_nocdp.b64") + "\"";
   EXPECT_EQ(RunProgram(command), 0u) << "the script's exit code names the failed check";
 }
 

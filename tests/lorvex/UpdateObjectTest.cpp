@@ -64,7 +64,8 @@ TEST(UpdateObject, Base64ThatDoesNotDecodeNeverReachesTheStores) {
   qcom::CBstr text(L"QU*D");
   VARIANT_BOOL result = VARIANT_TRUE;
   CTraceCapture trace;
-  EXPECT_EQ(updater->Update_BASE64(text.Get(), &result), static_cast<HRESULT>(0x809B2002));
+  // The decoder's CRYPT_E_BAD_ENCODE (0x80092002) OR 0x800B0000.
+  EXPECT_EQ(updater->Update_BASE64(text.Get(), &result), static_cast<HRESULT>(0x800B2002));
   EXPECT_EQ(result, VARIANT_FALSE);
   EXPECT_TRUE(TraceMatches(trace.Lines(), {"CRLUPDATE! Update_BASE64 : trying to update via BASE64"}));
 }
@@ -156,7 +157,7 @@ TEST_F(UpdateThroughObjects, CertificateAutomationObject) {
   certificate->m_invokeResult = S_OK;
   certificate->m_text = L"QU*D";
   result = VARIANT_TRUE;
-  EXPECT_EQ(updater->Update(dispatch.Get(), &result), static_cast<HRESULT>(0x809B2002));
+  EXPECT_EQ(updater->Update(dispatch.Get(), &result), static_cast<HRESULT>(0x800B2002));
   EXPECT_EQ(result, VARIANT_FALSE);
 }
 

@@ -60,7 +60,7 @@ make_leaf() {  # name issuer [distribution points]
   openssl x509 -req -in "$1.csr" -CA "$2.pem" -CAkey "$2.key" -CAcreateserial -days 365 \
     -extfile "$1.ext" -out "$1.pem" 2>/dev/null
   openssl x509 -in "$1.pem" -outform DER -out "$1.cer"
-  base64 -w0 "$1.cer" >"$1.b64"
+  base64 -w64 "$1.cer" >"$1.b64"
 }
 
 make_crl() {  # name issuer last-update
@@ -70,9 +70,11 @@ make_crl() {  # name issuer last-update
 
 stamp() { date -u -d "$1" +%Y%m%d%H%M%SZ; }
 
-make_ca ca "/CN=Lorvex Test CA"
+# A name of its own per run: system stores of earlier runs keep their CRLs.
+ca_name="/CN=Lorvex Test CA $(date +%s%N)"
+make_ca ca "$ca_name"
 make_ca other_ca "/CN=Lorvex Other CA"
-make_ca impostor "/CN=Lorvex Test CA" "$(key_identifier ca)"
+make_ca impostor "$ca_name" "$(key_identifier ca)"
 
 url="http://127.0.0.1:$port"
 make_leaf leaf_cdp ca "URI:http://127.0.0.1:1/unreachable.crl,URI:$url/ca.crl"

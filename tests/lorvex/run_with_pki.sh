@@ -16,7 +16,14 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lorvex-tests.XXXXXX")
 mkdir -p "$work/served"
 python3 "$here/crl_server.py" "$work/served" "$work/port" &
 server=$!
-trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$work"' EXIT
+stop() {
+  local rc=$?
+  kill "$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+  rm -rf "$work"
+  exit $rc
+}
+trap stop EXIT
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(cat "$work/port")
 
