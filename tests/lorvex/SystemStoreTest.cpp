@@ -42,7 +42,7 @@ class SystemStores : public ::testing::Test {
 };
 
 TEST_F(SystemStores, FirstCrlOfTheIssuerGoesToTheUsersCAStore) {
-  CStoreStandIn stamps(StoreKind::System);
+  CStampStandIn stamps;
   Serve("ca_new.crl");
   qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
   CUpdateResult outcome = UpdateBinary(updater.Get(), ReadPkiFile("leaf_cdp.cer"));
@@ -71,7 +71,7 @@ TEST_F(SystemStores, StampPropertyOfCrypt32) {
 }
 
 TEST_F(SystemStores, MachineLocationOpensTheMachineStores) {
-  CStoreStandIn stamps(StoreKind::System);
+  CStampStandIn stamps;
   qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
   ASSERT_EQ(updater->put_StoreLocation(SYSTEM_STORE_LOCAL_MACHINE), S_OK);
   CTraceCapture trace;

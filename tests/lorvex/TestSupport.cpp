@@ -37,8 +37,6 @@ std::string Listed(const std::vector<std::string>& lines) {
   return out.str();
 }
 
-Bytes EncodedCrl(PCCRL_CONTEXT crl) { return Bytes(crl->pbCrlEncoded, crl->pbCrlEncoded + crl->cbCrlEncoded); }
-
 }  // namespace
 
 std::string EnvironmentValue(const char* name) {
@@ -64,38 +62,6 @@ void Serve(const std::string& pkiFile, const std::string& servedName) {
 
 void StopServing(const std::string& servedName) { ::DeleteFileA(ServedPath(servedName).c_str()); }
 
-void CTraceCapture::Restart() {
-  WIN32_FILE_ATTRIBUTE_DATA data = {};
-  const std::string path = EnvironmentValue("LORVEX_TRACE_CAPTURE");
-  m_start = 0;
-  if (::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-    m_start = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  }
-}
-
-std::vector<std::string> CTraceCapture::Strings() const {
-  const std::string all = ReadWholeFile(EnvironmentValue("LORVEX_TRACE_CAPTURE"));
-  std::vector<std::string> strings;
-  size_t position = static_cast<size_t>(m_start);
-  while (position < all.size()) {
-    size_t end = all.find('\0', position);
-    if (end == std::string::npos) end = all.size();
-    strings.push_back(all.substr(position, end - position));
-    position = end + 1;
-  }
-  return strings;
-}
-
-std::vector<std::string> CTraceCapture::Lines() const {
-  std::vector<std::string> lines;
-  for (std::string text : Strings()) {
-    if (text.compare(0, 11, "CRLUPDATE! ") != 0) continue;
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    lines.push_back(text);
-  }
-  return lines;
-}
-
 ::testing::AssertionResult TraceMatches(const std::vector<std::string>& captured,
                                         const std::vector<std::string>& expected) {
   bool same = captured.size() == expected.size();
@@ -118,23 +84,17 @@ long long SecondsBetween(const FILETIME& earlier, const FILETIME& later) {
   return (static_cast<long long>(b.QuadPart) - static_cast<long long>(a.QuadPart)) / 10000000LL;
 }
 
-CStoreStandIn::CStoreStandIn(StoreKind kind) : m_kind(kind) {
+CStoreStandIn::CStoreStandIn() {
   for (auto& store : m_stores) {
     store.Reset(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
   }
-  lorvex::SetCrlStoreAccess(this);
 }
-
-CStoreStandIn::~CStoreStandIn() { lorvex::SetCrlStoreAccess(nullptr); }
 
 HCERTSTORE CStoreStandIn::OpenSystemStore(const wchar_t* name, DWORD flags) {
   m_lastOpenFlags = flags;
   if (m_failing == name) {
     ::SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
-  }
-  if (m_kind == StoreKind::System) {
-    return ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, kEncoding, 0, flags, name);
   }
   const int index = std::wstring(name) == L"ROOT" ? 0 : 1;
   // A collection over the lasting memory store, as a system store is one
@@ -146,34 +106,6 @@ HCERTSTORE CStoreStandIn::OpenSystemStore(const wchar_t* name, DWORD flags) {
     return nullptr;
   }
   return collection;
-}
-
-BOOL CStoreStandIn::GetCrlProperty(PCCRL_CONTEXT crl, DWORD id, void* data, DWORD* size) {
-  auto found = m_properties.find(EncodedCrl(crl));
-  if (id != lorvex::LAST_CRL_UPDATE_TIME || found == m_properties.end()) {
-    ::SetLastError(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
-    return FALSE;
-  }
-  const Bytes& value = found->second;
-  const DWORD capacity = *size;
-  *size = static_cast<DWORD>(value.size());
-  if (!data) return TRUE;
-  if (capacity < value.size()) {
-    ::SetLastError(ERROR_MORE_DATA);
-    return FALSE;
-  }
-  std::copy(value.begin(), value.end(), static_cast<BYTE*>(data));
-  return TRUE;
-}
-
-BOOL CStoreStandIn::SetCrlProperty(PCCRL_CONTEXT crl, DWORD id, DWORD, const void* data) {
-  if (id != lorvex::LAST_CRL_UPDATE_TIME || !data) {
-    ::SetLastError(static_cast<DWORD>(E_INVALIDARG));
-    return FALSE;
-  }
-  const auto* blob = static_cast<const CRYPT_DATA_BLOB*>(data);
-  m_properties[EncodedCrl(crl)] = Bytes(blob->pbData, blob->pbData + blob->cbData);
-  return TRUE;
 }
 
 void CStoreStandIn::AddCertificate(int store, const Bytes& der) {
@@ -190,21 +122,10 @@ void CStoreStandIn::AddCrl(int store, const Bytes& der, std::optional<FILETIME> 
 std::vector<Bytes> CStoreStandIn::Crls(int store) const {
   std::vector<Bytes> crls;
   PCCRL_CONTEXT crl = nullptr;
-  while ((crl = ::CertEnumCRLsInStore(m_stores[store].Get(), crl)) != nullptr) crls.push_back(EncodedCrl(crl));
+  while ((crl = ::CertEnumCRLsInStore(m_stores[store].Get(), crl)) != nullptr) {
+    crls.push_back(Bytes(crl->pbCrlEncoded, crl->pbCrlEncoded + crl->cbCrlEncoded));
+  }
   return crls;
-}
-
-std::optional<FILETIME> CStoreStandIn::Stamp(const Bytes& crl) const {
-  auto found = m_properties.find(crl);
-  if (found == m_properties.end() || found->second.size() != sizeof(FILETIME)) return std::nullopt;
-  FILETIME stamp;
-  std::copy(found->second.begin(), found->second.end(), reinterpret_cast<BYTE*>(&stamp));
-  return stamp;
-}
-
-void CStoreStandIn::SetStamp(const Bytes& crl, const FILETIME& stamp) {
-  const auto* bytes = reinterpret_cast<const BYTE*>(&stamp);
-  m_properties[crl] = Bytes(bytes, bytes + sizeof(stamp));
 }
 
 qcom::CComPtr<ICRLUpdate> NewUpdater() {

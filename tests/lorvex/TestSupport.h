@@ -15,10 +15,10 @@
 #include "CrlStoreAccess.h"
 #include "Com/ComPtr.h"
 #include "CryptHandles.h"
+#include "StampStandIn.h"
+#include "TraceReader.h"
 
 namespace lorvex_test {
-
-using Bytes = std::vector<BYTE>;
 
 std::string EnvironmentValue(const char* name);
 std::string PkiPath(const std::string& file);
@@ -30,21 +30,6 @@ std::string CrlBaseUrl();
 void Serve(const std::string& pkiFile, const std::string& servedName = "ca.crl");
 void StopServing(const std::string& servedName = "ca.crl");
 
-// The debugger output written since construction or the last Restart, as
-// captured by lorvex_trace_capture: the library's lines, each without its
-// final line feed.
-class CTraceCapture {
- public:
-  CTraceCapture() { Restart(); }
-  void Restart();
-  std::vector<std::string> Lines() const;
-  // The raw debug strings, line feeds included.
-  std::vector<std::string> Strings() const;
-
- private:
-  unsigned long long m_start = 0;
-};
-
 // True when every expected line matches its captured line; '*' in an
 // expected line stands for any text. Prints both lists when they differ.
 ::testing::AssertionResult TraceMatches(const std::vector<std::string>& captured,
@@ -53,43 +38,27 @@ class CTraceCapture {
 FILETIME FileTimeFromNow(long long seconds);
 long long SecondsBetween(const FILETIME& earlier, const FILETIME& later);
 
-enum class StoreKind { Memory, System };
-
-// Stands in for the store calls of the library while it lives.
-//
-// Wine's crypt32 keeps no CRL context property in the user range
-// (CertSetCRLContextProperty of 0x8001 fails: "CRLContext_SetProperty 32769:
-// stub"), so the stamp is kept here, per encoded CRL. With StoreKind::Memory
-// the "ROOT" and "CA" system stores are in-memory stores that outlive each
-// call, because Wine's system stores do not keep a replaced CRL across a
-// reopening (the registry keeps the old one). With StoreKind::System the real
-// system stores are opened.
-class CStoreStandIn : public lorvex::ICrlStoreAccess {
+// Memory stores in place of the "ROOT" and "CA" system stores, lasting
+// across calls, with the stamps of CStampStandIn. Wine's system stores do not
+// keep a replaced CRL across a reopening (CERT_STORE_ADD_REPLACE_EXISTING
+// shows the new CRL in the process, but the registry keeps the old one), so
+// the roads that read back what an earlier call stored run on these.
+class CStoreStandIn : public CStampStandIn {
  public:
-  explicit CStoreStandIn(StoreKind kind);
-  ~CStoreStandIn() override;
+  CStoreStandIn();
 
   HCERTSTORE OpenSystemStore(const wchar_t* name, DWORD flags) override;
-  BOOL GetCrlProperty(PCCRL_CONTEXT crl, DWORD id, void* data, DWORD* size) override;
-  BOOL SetCrlProperty(PCCRL_CONTEXT crl, DWORD id, DWORD flags, const void* data) override;
 
-  // Memory stores only: 0 = "ROOT", 1 = "CA".
+  // 0 = "ROOT", 1 = "CA".
   void AddCertificate(int store, const Bytes& der);
   void AddCrl(int store, const Bytes& der, std::optional<FILETIME> stamp = std::nullopt);
   // The encoded CRLs a store holds.
   std::vector<Bytes> Crls(int store) const;
   void FailToOpen(const std::wstring& name) { m_failing = name; }
 
-  std::optional<FILETIME> Stamp(const Bytes& crl) const;
-  void SetStamp(const Bytes& crl, const FILETIME& stamp);
-  DWORD LastOpenFlags() const { return m_lastOpenFlags; }
-
  private:
-  StoreKind m_kind;
   lorvex::CTempStore m_stores[2];
-  std::map<Bytes, Bytes> m_properties;  // encoded CRL -> stamp value
   std::wstring m_failing;
-  DWORD m_lastOpenFlags = 0;
 };
 
 // A fresh CRLUpdate object of the library linked into the test.

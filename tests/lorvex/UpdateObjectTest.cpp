@@ -109,7 +109,7 @@ class CCertificateStandIn : public qcom::CUnknownBase, public IDispatch {
 class UpdateThroughObjects : public ::testing::Test {
  protected:
   void SetUp() override { m_stores.AddCertificate(0, ReadPkiFile("ca.cer")); }
-  CStoreStandIn m_stores{StoreKind::Memory};
+  CStoreStandIn m_stores;
 };
 
 TEST_F(UpdateThroughObjects, Base64Text) {

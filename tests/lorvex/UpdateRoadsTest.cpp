@@ -97,7 +97,7 @@ class UpdateRoads : public ::testing::Test {
   // Empty stores but for the CA in "ROOT"; nothing served.
   void ResetStores() {
     m_stores.reset();
-    m_stores.emplace(StoreKind::Memory);
+    m_stores.emplace();
     m_stores->AddCertificate(kRoot, ReadPkiFile("ca.cer"));
     StopServing();
   }
