@@ -109,6 +109,20 @@ TEST_F(ModuleEntryPoints, ObjectsKeepTheModuleLoaded) {
   EXPECT_EQ(m_getClassObject(IID_IDispatch, IID_IClassFactory, factory.PutVoid()), CLASS_E_CLASSNOTAVAILABLE);
 }
 
+TEST_F(ModuleEntryPoints, UnregistrationRemovesTheEntriesAndRegistrationRestoresThem) {
+  auto unregister = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      reinterpret_cast<void*>(::GetProcAddress(m_module, "DllUnregisterServer")));
+  auto reregister = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      reinterpret_cast<void*>(::GetProcAddress(m_module, "DllRegisterServer")));
+  const std::string keys[] = {"Lorvex.CRLUpdate", "Lorvex.CRLUpdate.1", std::string("CLSID\\") + kClsid,
+                              "TypeLib\\{5FEAD6AF-34C0-4766-AA13-8B69D214A4E4}"};
+  ASSERT_EQ(unregister(), S_OK);
+  for (const std::string& key : keys) EXPECT_FALSE(KeyExists(key)) << key;
+  EXPECT_TRUE(KeyExists("CLSID"));
+  ASSERT_EQ(reregister(), S_OK);
+  for (const std::string& key : keys) EXPECT_TRUE(KeyExists(key)) << key;
+}
+
 TEST_F(ModuleEntryPoints, Aggregation) {
   CLSID clsid;
   ASSERT_EQ(::CLSIDFromString(L"{18415BCC-3CBD-4259-9378-B493C9DDDE7F}", &clsid), S_OK);

@@ -45,6 +45,12 @@ TEST(UpdateObject, BytesThatAreNoCertificate) {
   EXPECT_EQ(outcome.result, VARIANT_FALSE);
   EXPECT_TRUE(TraceMatches(trace.Lines(), {"CRLUPDATE! Update : trying to update via BINARY",
                                            "CRLUPDATE! Update_BINARY : cert converted to binary"}));
+
+  // An empty text decodes to no bytes at all, which are no certificate either.
+  qcom::CBstr empty(L"");
+  VARIANT_BOOL result = VARIANT_TRUE;
+  EXPECT_TRUE(FAILED(updater->Update_BASE64(empty.Get(), &result)));
+  EXPECT_EQ(result, VARIANT_FALSE);
 }
 
 TEST(UpdateObject, BadArgumentsAreRefused) {
