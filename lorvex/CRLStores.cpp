@@ -1,6 +1,7 @@
 // The store side of CCRLUpdate: the "ROOT" and "CA" stores, the issuer and
 // its stored CRL, the update decision and the store update.
 #include <ctime>
+#include <utility>
 
 #include "CRLUpdate.h"
 #include "CrlStoreAccess.h"

@@ -1,6 +1,7 @@
 #include "CRLUpdate.h"
 
 #include <new>
+#include <utility>
 
 #include "Base64.h"
 #include "Trace.h"
