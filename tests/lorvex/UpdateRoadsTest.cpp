@@ -339,6 +339,20 @@ TEST_F(UpdateRoads, CertificateWithoutDistributionPointSucceedsWithoutDownload) 
                             "CRLUPDATE! Update_BINARY : update SUCCEEDED"}));
 }
 
+TEST_F(UpdateRoads, DistributionPointWithoutUrlIsPassedOver) {
+  Serve("ca_new.crl");
+  CUpdateResult outcome = Update("leaf_dirname");
+  EXPECT_EQ(outcome.hr, S_OK);
+  EXPECT_TRUE(HoldsFreshlyStamped(kCA, m_newCrl));
+  const Lines lines = m_trace.Lines();
+  const auto first = std::find(lines.begin(), lines.end(), "CRLUPDATE! GetURLsFromCertificate : found some CDP in cert...");
+  ASSERT_GE(lines.end() - first, 3);
+  EXPECT_TRUE(TraceMatches(Lines(first, first + 3),
+                           {"CRLUPDATE! GetURLsFromCertificate : found some CDP in cert...",
+                            "CRLUPDATE! GetURLsFromCertificate : CDP N 1 - " + CrlBaseUrl() + "/ca.crl",
+                            "CRLUPDATE! UpdateCRL: CDP retrived"}));
+}
+
 TEST_F(UpdateRoads, IssuerMissingFromRootEndsTheUpdate) {
   CUpdateResult outcome = Update("leaf_other");
   EXPECT_EQ(outcome.hr, CRYPT_E_NOT_FOUND);

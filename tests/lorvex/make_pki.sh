@@ -49,13 +49,14 @@ key_identifier() {  # name
   openssl x509 -in "$1.pem" -noout -ext subjectKeyIdentifier | tail -1 | tr -d ' '
 }
 
-make_leaf() {  # name issuer [distribution points]
+make_leaf() {  # name issuer [distribution points [extension sections]]
   openssl genrsa -out "$1.key" 2048 2>/dev/null
   openssl req -new -key "$1.key" -subj "/CN=$1" -out "$1.csr" 2>/dev/null
   {
     echo "authorityKeyIdentifier=keyid"
     echo "basicConstraints=CA:FALSE"
     [ -n "${3:-}" ] && echo "crlDistributionPoints=$3"
+    [ -n "${4:-}" ] && echo "$4"
   } >"$1.ext"
   openssl x509 -req -in "$1.csr" -CA "$2.pem" -CAkey "$2.key" -CAcreateserial -days 365 \
     -extfile "$1.ext" -out "$1.pem" 2>/dev/null
@@ -83,6 +84,14 @@ make_leaf leaf_missing ca "URI:$url/missing.crl"
 make_leaf leaf_error ca "URI:$url/error500.crl"
 make_leaf leaf_other other_ca "URI:$url/ca.crl"
 make_leaf leaf_unreachable ca "URI:http://127.0.0.1:1/unreachable.crl"
+# A first distribution point named by a directory name, not a URL.
+make_leaf leaf_dirname ca "point_by_name,point_by_url" "
+[point_by_name]
+fullname=dirName:directory_name
+[directory_name]
+CN=Lorvex CRL Directory
+[point_by_url]
+fullname=URI:$url/ca.crl"
 
 make_crl ca_old ca "$(stamp '2 days ago')"
 make_crl ca_new ca "$(stamp '1 day ago')"
