@@ -1,5 +1,7 @@
 #include "TrayApplication.h"
 
+#include <objbase.h>
+
 #include <cstring>
 #include <exception>
 

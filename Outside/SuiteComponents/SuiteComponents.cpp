@@ -84,7 +84,7 @@ class CCertViewer : public CStandInObject<ICertViewer, &IID_ICertViewer, &CLSID_
 
   STDMETHODIMP ShowCertificates(BSTR storeName, long count) override {
     const std::string name = qcom::BstrToAnsi(storeName);
-    HRESULT hr = Enter("ShowCertificates", name + "," + std::to_string(count));
+    HRESULT hr = Enter("ShowCertificates", name);
     if (FAILED(hr)) return hr;
     ShowToPerson("Store " + name + ": " + std::to_string(count) + " certificate(s)", "Certificate viewer");
     return S_OK;

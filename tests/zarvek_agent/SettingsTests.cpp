@@ -71,9 +71,9 @@ TEST_F(SettingsTest, UnreadableProfileNameEndsListingThere) {
   EXPECT_EQ(1u, ReadErrors());
   EXPECT_EQ((std::vector<std::string>{"a"}), ProfileIdList);
 
-  // A string without its terminating NUL is no better.
+  // A string value without any data, not even its terminating NUL, is no better.
   m_shell.m_messageBoxes.clear();
-  SetRawValue(std::string(kProfileStoreKeyPath) + "\\b", "ProfileName", REG_SZ, "B", 1);
+  SetRawValue(std::string(kProfileStoreKeyPath) + "\\b", "ProfileName", REG_SZ, "", 0);
   items = ProfileItems(FALSE);
   EXPECT_EQ(1u, items.size());
   EXPECT_EQ(1u, ReadErrors());
