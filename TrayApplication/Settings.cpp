@@ -149,7 +149,10 @@ void SelectProfile(unsigned command) {
 }
 
 void SwitchMode() {
-  const bool interactiveNow = ::GetMenuState(g_trayMenu.Get(), ID_INTERACTIVE_MODE, MF_BYCOMMAND) == MF_CHECKED;
+  // The item chosen last keeps its highlight after the menu closes, so the
+  // check mark is one bit of the state, not the whole of it.
+  const UINT state = ::GetMenuState(g_trayMenu.Get(), ID_INTERACTIVE_MODE, MF_BYCOMMAND);
+  const bool interactiveNow = state != static_cast<UINT>(-1) && (state & MF_CHECKED) != 0;
   qwin::CRegKey key;
   if (OpenKey(kSettingsKeyPath, key) != ERROR_SUCCESS) {
     ShowError(IDS_SETTINGS_PREPARE_FAILED);

@@ -144,6 +144,22 @@ TEST_F(SettingsTest, SwitchingModeTwiceWritesRegistryEachTimeAndRestoresIt) {
   EXPECT_TRUE(m_shell.m_messageBoxes.empty());
 }
 
+TEST_F(SettingsTest, SwitchingModeSeesTheCheckMarkOfAHighlightedItem) {
+  ASSERT_TRUE(BuildTrayMenu());
+  // As the menu leaves the item just chosen.
+  MENUITEMINFOA item = {};
+  item.cbSize = sizeof(item);
+  item.fMask = MIIM_STATE;
+  item.fState = MFS_CHECKED | MFS_HILITE;
+  ASSERT_TRUE(::SetMenuItemInfoA(g_trayMenu.Get(), ID_INTERACTIVE_MODE, FALSE, &item));
+  ASSERT_EQ(static_cast<UINT>(MF_CHECKED | MF_HILITE),
+            ::GetMenuState(g_trayMenu.Get(), ID_INTERACTIVE_MODE, MF_BYCOMMAND));
+  DispatchCommand(ID_INTERACTIVE_MODE);
+  DWORD silent = 0;
+  ASSERT_TRUE(ReadDword(kSettingsKeyPath, "Silent", silent));
+  EXPECT_EQ(1u, silent);
+}
+
 TEST_F(SettingsTest, SwitchingModeWithoutSettingsKeyChangesNothing) {
   ASSERT_TRUE(BuildTrayMenu());
   DeleteUserKey(kSettingsKeyPath);

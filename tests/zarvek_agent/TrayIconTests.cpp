@@ -142,6 +142,19 @@ TEST_F(TrayIconTest, ExceptionsFromACommandAreShownOrEndTheAgent) {
   ExpectTerminated();
 }
 
+TEST_F(TrayIconTest, ExceptionFromTheLibraryIsShownWithoutStatusReport) {
+  StartWindow();
+  SetStandInString("QarnCryptoClient", "Throw", "std");
+  m_shell.m_nMenuAnswer = ID_CREATE_SIGNATURE;
+  m_shell.m_fileAnswers = {"C:\\a.txt"};
+  RightClick();
+  ASSERT_EQ(1u, m_shell.m_messageBoxes.size());
+  EXPECT_EQ("CreateNewSignature failed in the stand-in", m_shell.m_messageBoxes[0].m_strText);
+  EXPECT_EQ((std::map<std::string, bool>{{"C:\\a.txt", false}}), StatusMap);
+  EXPECT_EQ(1u, CallRecords("QarnCryptoClient").size());
+  EXPECT_TRUE(m_shell.m_exitCodes.empty());
+}
+
 TEST_F(TrayIconTest, ExitCommandAndCloseMessageEndTheAgent) {
   StartWindow();
   m_shell.m_nMenuAnswer = ID_EXIT;
