@@ -34,6 +34,15 @@ bool CreateComponent(REFCLSID clsid, REFIID iid, qcom::CComPtr<Itf>& component) 
 
 void ShowUnknownError() { ShowMessage(IDS_UNKNOWN_ERROR, IDS_APP_TITLE, MB_ICONERROR); }
 
+// A component the command cannot do without: when it does not start, the
+// unknown-error box says so.
+template <class Itf>
+bool CreateRequiredComponent(REFCLSID clsid, REFIID iid, qcom::CComPtr<Itf>& component) {
+  if (CreateComponent(clsid, iid, component)) return true;
+  ShowUnknownError();
+  return false;
+}
+
 // Runs a command on outside components; a COM error shows its description
 // under errorCaptionId, any other failure the unknown-error box.
 template <class Command>
@@ -64,10 +73,7 @@ void CheckComCall(HRESULT hr, IUnknown* component, REFIID iid) {
 void OpenCertificateStore(const wchar_t* storeName) {
   RunGuarded(IDS_APP_TITLE, [storeName] {
     qcom::CComPtr<ICertStoreView> store;
-    if (!CreateComponent(CLSID_CertStoreView, IID_ICertStoreView, store)) {
-      ShowUnknownError();
-      return;
-    }
+    if (!CreateRequiredComponent(CLSID_CertStoreView, IID_ICertStoreView, store)) return;
     qcom::CBstr name(storeName);
     CheckComCall(store->Open(1, name.Get()), store.Get(), IID_ICertStoreView);
     // Declared after the store, so the viewer is released first.
@@ -85,10 +91,7 @@ void OpenCertificateStore(const wchar_t* storeName) {
 void ShowCryptoProviders() {
   RunGuarded(IDS_APP_TITLE, [] {
     qcom::CComPtr<ICryptoProviderList> providers;
-    if (!CreateComponent(CLSID_CryptoProviderList, IID_ICryptoProviderList, providers)) {
-      ShowUnknownError();
-      return;
-    }
+    if (!CreateRequiredComponent(CLSID_CryptoProviderList, IID_ICryptoProviderList, providers)) return;
     CheckComCall(providers->Show(), providers.Get(), IID_ICryptoProviderList);
   });
 }
@@ -96,10 +99,7 @@ void ShowCryptoProviders() {
 void OpenProfileManager() {
   RunGuarded(IDS_ERROR_CAPTION, [] {
     qcom::CComPtr<IProfileManager> manager;
-    if (!CreateComponent(CLSID_ProfileManager, IID_IProfileManager, manager)) {
-      ShowUnknownError();
-      return;
-    }
+    if (!CreateRequiredComponent(CLSID_ProfileManager, IID_IProfileManager, manager)) return;
     CheckComCall(manager->Initialize(0, 0), manager.Get(), IID_IProfileManager);
     CheckComCall(manager->Show(), manager.Get(), IID_IProfileManager);
   });

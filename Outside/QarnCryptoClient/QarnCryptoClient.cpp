@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "Com/ComObject.h"
 #include "StandInRegistry.h"
 
 namespace {
@@ -21,32 +22,27 @@ namespace {
 const char kComponent[] = "QarnCryptoClient";
 
 // A profile object that records its final release.
-class CStandInProfile : public IProfile {
+class CStandInProfile : public qcom::CUnknownBase, public IProfile {
  public:
-  virtual ~CStandInProfile() = default;
-  STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IProfile)) {
-      *ppv = static_cast<IProfile*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++m_nRefs; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG count = --m_nRefs;
-    if (count == 0) {
-      standin::AppendCallRecord(kComponent, "Profile released");
-      delete this;
-    }
-    return count;
-  }
+  explicit CStandInProfile(IUnknown* outer) : CUnknownBase(outer) {}
+  ~CStandInProfile() override { standin::AppendCallRecord(kComponent, "Profile released"); }
 
- private:
-  ULONG m_nRefs = 0;
+  QCOM_DELEGATING_IUNKNOWN
+
+ protected:
+  HRESULT QueryOwnInterface(REFIID iid, void** ppv) override {
+    if (!IsEqualIID(iid, IID_IProfile)) return E_NOINTERFACE;
+    *ppv = static_cast<IProfile*>(this);
+    return S_OK;
+  }
 };
+
+void HandOutProfile(CProfilePtr& profile) {
+  qcom::CComPtr<IUnknown> created;
+  if (SUCCEEDED(qcom::CreateComObject<CStandInProfile>(nullptr, IID_IUnknown, created.PutVoid()))) {
+    profile = created.Get();
+  }
+}
 
 std::string LevelText(SILENT_LEVEL level) { return std::to_string(static_cast<int>(level)); }
 
@@ -60,7 +56,7 @@ long Operate(const char* function, const CStringA& input, const std::string& lev
   if (toThrow == "std") throw std::runtime_error(std::string(function) + " failed in the stand-in");
   if (toThrow == "other") throw 42;
   if (profile && standin::ReadDwordSetting(kComponent, "HandOutProfile", 0)) {
-    *profile = static_cast<IUnknown*>(new CStandInProfile);
+    HandOutProfile(*profile);
   }
   if (interactive && !standin::IsQuiet(kComponent)) {
     std::string text = std::string(function) + "\n" + input.GetString();

@@ -31,10 +31,11 @@ void ShowToPerson(const std::string& text, const char* caption) {
 
 // Base of the four stand-in classes: IUnknown, IDispatch from the type
 // library, ISupportErrorInfo, the call record and the configured failure.
-template <class Itf, const IID* Iid, const CLSID* Clsid>
+template <class Itf, const IID* Iid, const CLSID* Clsid, const char* Name>
 class CStandInObject : public qcom::CUnknownBase, public qcom::CDispatchImpl<Itf, Iid>, public ISupportErrorInfo {
  public:
-  CStandInObject(IUnknown* outer, const char* name) : CUnknownBase(outer), m_name(name) {}
+  static constexpr const char* kName = Name;
+  explicit CStandInObject(IUnknown* outer) : CUnknownBase(outer), m_name(Name) {}
   ~CStandInObject() override { standin::AppendCallRecord(kComponent, m_name + " released"); }
 
   QCOM_DELEGATING_IUNKNOWN
@@ -65,6 +66,14 @@ class CStandInObject : public qcom::CUnknownBase, public qcom::CDispatchImpl<Itf
     return qcom::ReportComError(*Clsid, *Iid, description.c_str(), failure);
   }
 
+  // A method whose whole work is a window for a person.
+  HRESULT EnterAndShow(const char* method, const std::string& arguments, const std::string& text,
+                       const char* caption) {
+    HRESULT hr = Enter(method, arguments);
+    if (SUCCEEDED(hr)) ShowToPerson(text, caption);
+    return hr;
+  }
+
   std::string m_name;
 };
 
@@ -77,30 +86,32 @@ long CountCertificates(const std::string& storeName) {
   return count;
 }
 
-class CCertViewer : public CStandInObject<ICertViewer, &IID_ICertViewer, &CLSID_CertViewer> {
+extern const char kCertViewerName[] = "CertViewer";
+class CCertViewer
+    : public CStandInObject<ICertViewer, &IID_ICertViewer, &CLSID_CertViewer, kCertViewerName> {
  public:
-  static constexpr const char* kName = "CertViewer";
-  explicit CCertViewer(IUnknown* outer) : CStandInObject(outer, kName) {}
+  using CStandInObject::CStandInObject;
 
   STDMETHODIMP ShowCertificates(BSTR storeName, long count) override {
     const std::string name = qcom::BstrToAnsi(storeName);
-    HRESULT hr = Enter("ShowCertificates", name);
-    if (FAILED(hr)) return hr;
-    ShowToPerson("Store " + name + ": " + std::to_string(count) + " certificate(s)", "Certificate viewer");
-    return S_OK;
+    return EnterAndShow("ShowCertificates", name, "Store " + name + ": " + std::to_string(count) + " certificate(s)",
+                        "Certificate viewer");
   }
 };
 
-class CCertStoreView : public CStandInObject<ICertStoreView, &IID_ICertStoreView, &CLSID_CertStoreView> {
+extern const char kCertStoreViewName[] = "CertStoreView";
+class CCertStoreView
+    : public CStandInObject<ICertStoreView, &IID_ICertStoreView, &CLSID_CertStoreView, kCertStoreViewName> {
  public:
-  static constexpr const char* kName = "CertStoreView";
-  explicit CCertStoreView(IUnknown* outer) : CStandInObject(outer, kName) {}
+  using CStandInObject::CStandInObject;
 
   STDMETHODIMP Open(long flags, BSTR storeName) override {
     const std::string name = qcom::BstrToAnsi(storeName);
     HRESULT hr = Enter("Open", std::to_string(flags) + "," + name);
     if (FAILED(hr)) return hr;
-    if (name.empty()) return qcom::ReportComError(CLSID_CertStoreView, IID_ICertStoreView, L"No store name", E_INVALIDARG);
+    if (name.empty()) {
+      return qcom::ReportComError(CLSID_CertStoreView, IID_ICertStoreView, L"No store name", E_INVALIDARG);
+    }
     m_strStore = name;
     m_nCount = CountCertificates(name);
     return S_OK;
@@ -143,30 +154,26 @@ std::string ProviderNames() {
   return names;
 }
 
+extern const char kCryptoProviderListName[] = "CryptoProviderList";
 class CCryptoProviderList
-    : public CStandInObject<ICryptoProviderList, &IID_ICryptoProviderList, &CLSID_CryptoProviderList> {
+    : public CStandInObject<ICryptoProviderList, &IID_ICryptoProviderList, &CLSID_CryptoProviderList, kCryptoProviderListName> {
  public:
-  static constexpr const char* kName = "CryptoProviderList";
-  explicit CCryptoProviderList(IUnknown* outer) : CStandInObject(outer, kName) {}
+  using CStandInObject::CStandInObject;
 
   STDMETHODIMP Show() override {
-    HRESULT hr = Enter("Show", "");
-    if (FAILED(hr)) return hr;
-    ShowToPerson(ProviderNames(), "Cryptographic providers");
-    return S_OK;
+    return EnterAndShow("Show", "", ProviderNames(), "Cryptographic providers");
   }
 };
 
-class CProfileManager : public CStandInObject<IProfileManager, &IID_IProfileManager, &CLSID_ProfileManager> {
+extern const char kProfileManagerName[] = "ProfileManager";
+class CProfileManager
+    : public CStandInObject<IProfileManager, &IID_IProfileManager, &CLSID_ProfileManager, kProfileManagerName> {
  public:
-  static constexpr const char* kName = "ProfileManager";
-  explicit CProfileManager(IUnknown* outer) : CStandInObject(outer, kName) {}
+  using CStandInObject::CStandInObject;
 
   STDMETHODIMP Show() override {
-    HRESULT hr = Enter("Show", "");
-    if (FAILED(hr)) return hr;
-    ShowToPerson("Profiles are kept under HKCU\\Software\\QARN Vesmoro\\Pelwyn\\ProfileStore", "Profile manager");
-    return S_OK;
+    return EnterAndShow("Show", "", "Profiles are kept under HKCU\\Software\\QARN Vesmoro\\Pelwyn\\ProfileStore",
+                        "Profile manager");
   }
   STDMETHODIMP Initialize(long flags, long reserved) override {
     return Enter("Initialize", std::to_string(flags) + "," + std::to_string(reserved));

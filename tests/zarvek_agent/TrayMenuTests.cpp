@@ -26,6 +26,19 @@ void ExpectItem(const CMenuItemView& item, UINT id, const char* caption, UINT st
 
 void ExpectSeparator(const CMenuItemView& item) { EXPECT_EQ(static_cast<UINT>(MFT_SEPARATOR), item.m_nType); }
 
+// A submenu of enabled plain items; id 0 stands for a separator.
+void ExpectPlainItems(HMENU menu, const std::vector<std::pair<UINT, const char*>>& expected) {
+  const std::vector<CMenuItemView> items = ReadMenu(menu);
+  ASSERT_EQ(expected.size(), items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (expected[i].first == 0) {
+      ExpectSeparator(items[i]);
+    } else {
+      ExpectItem(items[i], expected[i].first, expected[i].second, 0);
+    }
+  }
+}
+
 TEST_F(TrayMenuTest, InteractiveMenuHasEveryItemInOrder) {
   SetDword(kSettingsKeyPath, "Silent", 0);
   AddProfile("alpha", "Alpha");
@@ -48,14 +61,12 @@ TEST_F(TrayMenuTest, InteractiveMenuHasEveryItemInOrder) {
   ExpectItem(top[12], 699, "Выход", 0);
   for (size_t i : {0u, 2u, 6u, 10u, 12u}) EXPECT_EQ(nullptr, top[i].m_hSubMenu) << i;
 
-  const std::vector<CMenuItemView> stores = ReadMenu(top[3].m_hSubMenu);
-  ASSERT_EQ(6u, stores.size());
-  ExpectItem(stores[0], 666, "Хранилище запросов на сертификат...", 0);
-  ExpectItem(stores[1], 667, "Доверенные издатели сертификатов...", 0);
-  ExpectItem(stores[2], 668, "Личное хранилище сертификатов...", 0);
-  ExpectItem(stores[3], 669, "Промежуточные центры сертификации...", 0);
-  ExpectItem(stores[4], 670, "Доверенные корневые центры сертификации...", 0);
-  ExpectItem(stores[5], 671, "Сертификаты других пользователей...", 0);
+  ExpectPlainItems(top[3].m_hSubMenu, {{666, "Хранилище запросов на сертификат..."},
+                                       {667, "Доверенные издатели сертификатов..."},
+                                       {668, "Личное хранилище сертификатов..."},
+                                       {669, "Промежуточные центры сертификации..."},
+                                       {670, "Доверенные корневые центры сертификации..."},
+                                       {671, "Сертификаты других пользователей..."}});
 
   const std::vector<CMenuItemView> profiles = ReadMenu(top[5].m_hSubMenu);
   ASSERT_EQ(2u, profiles.size());
@@ -63,17 +74,15 @@ TEST_F(TrayMenuTest, InteractiveMenuHasEveryItemInOrder) {
   ExpectItem(profiles[1], 701, "Бета", MFS_CHECKED);
   EXPECT_EQ((std::vector<std::string>{"alpha", "beta"}), ProfileIdList);
 
-  const std::vector<CMenuItemView> operations = ReadMenu(top[8].m_hSubMenu);
-  ASSERT_EQ(9u, operations.size());
-  ExpectItem(operations[0], 679, "Создать ЭЦП...", 0);
-  ExpectItem(operations[1], 680, "Добавить ЭЦП...", 0);
-  ExpectItem(operations[2], 681, "Зашифровать...", 0);
-  ExpectItem(operations[3], 683, "Создать ЭЦП и зашифровать...", 0);
-  ExpectSeparator(operations[4]);
-  ExpectItem(operations[5], 682, "Проверить ЭЦП...", 0);
-  ExpectItem(operations[6], 684, "Снять и проверить ЭЦП...", 0);
-  ExpectItem(operations[7], 687, "Расшифровать...", 0);
-  ExpectItem(operations[8], 685, "Расшифровать и проверить ЭЦП...", 0);
+  ExpectPlainItems(top[8].m_hSubMenu, {{679, "Создать ЭЦП..."},
+                                       {680, "Добавить ЭЦП..."},
+                                       {681, "Зашифровать..."},
+                                       {683, "Создать ЭЦП и зашифровать..."},
+                                       {0, ""},
+                                       {682, "Проверить ЭЦП..."},
+                                       {684, "Снять и проверить ЭЦП..."},
+                                       {687, "Расшифровать..."},
+                                       {685, "Расшифровать и проверить ЭЦП..."}});
   EXPECT_TRUE(m_shell.m_messageBoxes.empty());
 }
 
