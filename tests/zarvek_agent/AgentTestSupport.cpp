@@ -62,6 +62,7 @@ BOOL WINAPI CFakeShell::GetOpenFileName(LPOPENFILENAMEA dialog) {
 BOOL WINAPI CFakeShell::TrackPopupMenu(HMENU, UINT flags, int, int, int, HWND owner, const RECT*) {
   s_current->m_trackFlags.push_back(flags);
   s_current->m_trackOwners.push_back(owner);
+  if (s_current->m_onTrackPopupMenu) s_current->m_onTrackPopupMenu();
   return static_cast<BOOL>(s_current->m_nMenuAnswer);
 }
 

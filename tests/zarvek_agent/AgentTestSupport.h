@@ -66,8 +66,9 @@ class CFakeShell {
   UINT m_nMenuAnswer = 0;
   // Results of Shell_NotifyIconA(NIM_ADD), in order; TRUE when none is left.
   std::vector<BOOL> m_addAnswers;
-  // Runs inside the open-file dialog, before it answers.
+  // Run inside the open-file dialog and the popup menu, before they answer.
   std::function<void()> m_onFileDialog;
+  std::function<void()> m_onTrackPopupMenu;
 
   std::vector<CMessageBoxCall> m_messageBoxes;
   std::vector<CFileDialogCall> m_fileDialogs;

@@ -1,5 +1,6 @@
 // The store, provider-list and profile-manager commands against the stand-in
 // components, and the error report.
+#include "AgentDriver.h"
 #include "AgentTestSupport.h"
 #include "CommandTable.h"
 #include "TrayMenu.h"
@@ -124,6 +125,35 @@ TEST_F(CertificateToolsTest, ManagementCommandsAreHeldWhileOneRuns) {
   EXPECT_TRUE(CallRecords(kSuite).empty());
   EXPECT_TRUE(m_shell.m_messageBoxes.empty());
   EXPECT_FALSE(IdleFlag);
+}
+
+// Runs once, inside the modal loop of the stand-in's window: chooses other
+// commands as a user could, then closes that window.
+bool g_bIdleWhileOpen = true;
+void CALLBACK ChooseCommandsWhileOpen(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::KillTimer(nullptr, timer);
+  g_bIdleWhileOpen = IdleFlag != FALSE;
+  for (unsigned command : {ID_STORE_MY, ID_CRYPTO_PROVIDERS, ID_PROFILE_MANAGER, ID_INTERACTIVE_MODE}) {
+    DispatchCommand(command);
+  }
+  HWND box = agentdriver::WaitForWindow(::GetCurrentProcessId(), "#32770", 5000);
+  if (box) ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(CertificateToolsTest, OnlyManagementCommandsWaitWhileTheProfileManagerIsOpen) {
+  SetStandInDword(kSuite, "Quiet", 0);
+  ASSERT_TRUE(BuildTrayMenu());
+  ASSERT_NE(0u, ::SetTimer(nullptr, 0, 200, &ChooseCommandsWhileOpen));
+  DispatchCommand(ID_PROFILE_MANAGER);
+  EXPECT_FALSE(g_bIdleWhileOpen);
+  EXPECT_TRUE(IdleFlag);
+  EXPECT_EQ((std::vector<std::string>{"ProfileManager.Initialize(0,0)", "ProfileManager.Show()",
+                                      "ProfileManager released"}),
+            CallRecords(kSuite));
+  // The mode switch was not held back.
+  DWORD silent = 0;
+  EXPECT_TRUE(ReadDword("Software\\QARN Vesmoro\\Pelwyn", "Silent", silent));
+  EXPECT_EQ(1u, silent);
 }
 
 // Keeps the classes root's mail command as it was.

@@ -110,6 +110,19 @@ TEST_F(TrayIconTest, EveryRightClickRebuildsTheMenuFromTheRegistry) {
   EXPECT_EQ(2u, m_shell.m_trackFlags.size());
 }
 
+TEST_F(TrayIconTest, ClickWhileTheMenuIsOpenLeavesThatMenuAlone) {
+  StartWindow();
+  HMENU shown = nullptr;
+  m_shell.m_onTrackPopupMenu = [this, &shown] {
+    shown = g_trayMenu.Get();
+    RightClick();  // arrives through the menu's own message loop
+  };
+  RightClick();
+  EXPECT_EQ(1u, m_shell.m_trackFlags.size());
+  EXPECT_EQ(shown, g_trayMenu.Get());
+  EXPECT_TRUE(::IsMenu(shown));
+}
+
 TEST_F(TrayIconTest, UnreadableSettingsShowAnEmptyMenu) {
   StartWindow();
   SetString("Software\\QARN Vesmoro\\Pelwyn", "Silent", "1");
