@@ -6,6 +6,7 @@
 #include <unknwn.h>
 
 #include <string>
+#include <utility>
 
 namespace zarvek {
 

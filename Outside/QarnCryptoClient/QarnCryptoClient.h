@@ -17,24 +17,19 @@
 #define QARNCRYPTOCLIENT_API __declspec(dllimport)
 #endif
 
-// A narrow string in the ANSI code page, with the few members the library's
-// callers use.
+// A narrow string in the ANSI code page, with the members the library and
+// its callers use.
 template <class T>
 class CStringT {
  public:
   CStringT() = default;
-  CStringT(const T* text) : m_str(text ? text : std::basic_string<T>()) {}  // NOLINT: like ATL
-  CStringT(const std::basic_string<T>& text) : m_str(text) {}               // NOLINT: like ATL
+  explicit CStringT(const T* text) { *this = text; }
 
   CStringT& operator=(const T* text) {
     m_str = text ? text : std::basic_string<T>();
     return *this;
   }
   const T* GetString() const { return m_str.c_str(); }
-  operator const T*() const { return m_str.c_str(); }  // NOLINT: like ATL
-  int GetLength() const { return static_cast<int>(m_str.size()); }
-  bool IsEmpty() const { return m_str.empty(); }
-  void Empty() { m_str.clear(); }
 
  private:
   std::basic_string<T> m_str;

@@ -22,24 +22,6 @@ TEST(CommandTable, IdentifiersClassifyByRange) {
   EXPECT_EQ(CommandKind::SelectProfile, ClassifyCommand(100000));
 }
 
-TEST(CommandTable, OnlyManagementCommandsAreHeldByIdleFlag) {
-  EXPECT_TRUE(IsHeldByIdleFlag(CommandKind::OpenStore));
-  EXPECT_TRUE(IsHeldByIdleFlag(CommandKind::ShowProviders));
-  EXPECT_TRUE(IsHeldByIdleFlag(CommandKind::OpenProfileManager));
-  for (CommandKind kind : {CommandKind::SwitchMode, CommandKind::FileOperation, CommandKind::ErrorReport,
-                           CommandKind::Exit, CommandKind::SelectProfile, CommandKind::None}) {
-    EXPECT_FALSE(IsHeldByIdleFlag(kind));
-  }
-}
-
-TEST(CommandTable, SmallTrayIconOnlyOnLaterWindows5) {
-  EXPECT_TRUE(UsesSmallTrayIcon(5, 1));
-  EXPECT_TRUE(UsesSmallTrayIcon(5, 2));
-  EXPECT_FALSE(UsesSmallTrayIcon(5, 0));
-  EXPECT_FALSE(UsesSmallTrayIcon(4, 10));
-  EXPECT_FALSE(UsesSmallTrayIcon(6, 1));
-}
-
 TEST(CommandTable, FilterListsEndWithTwoNuls) {
   EXPECT_EQ(std::string("Sigs\0*.p7s\0\0", 12), MakeFilterList(std::string("Sigs\0*.p7s", 10)));
   EXPECT_EQ(std::string("All\0*.*\0\0", 9), MakeFilterList("All", "*.*"));
