@@ -162,17 +162,6 @@ DBSTATUS WriteScalar(const CSqlValue& value, DBTYPE type, const COutput& out) {
   return DBSTATUS_S_OK;
 }
 
-DBSTATUS WriteConverted(const CSqlValue& value, DBTYPE type, const COutput& out) {
-  switch (type) {
-    case DBTYPE_STR: return WriteAnsi(value, out);
-    case DBTYPE_WSTR: return WriteWide(value, out);
-    case DBTYPE_BSTR: return WriteBstr(value, out);
-    case DBTYPE_BYTES: return WriteBytes(value, out);
-    case DBTYPE_VARIANT: return WriteVariant(value, out);
-    default: return IsVariantScalar(type) ? WriteScalar(value, type, out) : static_cast<DBSTATUS>(DBSTATUS_E_CANTCONVERTVALUE);
-  }
-}
-
 // Dates are stored as JET writes them in text: "yyyy-mm-dd hh:mm:ss".
 CSqlValue DateText(double date) {
   SYSTEMTIME time{};
@@ -181,6 +170,82 @@ CSqlValue DateText(double date) {
   wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
             time.wSecond);
   return CSqlValue::FromText(text);
+}
+
+bool IsDateStructure(DBTYPE type) {
+  return type == DBTYPE_DBDATE || type == DBTYPE_DBTIME || type == DBTYPE_DBTIMESTAMP;
+}
+
+// The structured date types, through SYSTEMTIME and OLE's DATE.
+DBSTATUS WriteDateStructure(const CSqlValue& value, DBTYPE type, const COutput& out) {
+  CVariant source, date;
+  ToVariant(value, source.Get());
+  SYSTEMTIME time{};
+  if (FAILED(::VariantChangeTypeEx(&date, &source, kConversionLocale, 0, VT_DATE)) ||
+      !::VariantTimeToSystemTime(date.Get().date, &time)) {
+    return DBSTATUS_E_CANTCONVERTVALUE;
+  }
+  const DBTIMESTAMP stamp = {static_cast<SHORT>(time.wYear), time.wMonth, time.wDay, time.wHour, time.wMinute,
+                             time.wSecond, 0};
+  const DBDATE day = {stamp.year, stamp.month, stamp.day};
+  const DBTIME clock = {stamp.hour, stamp.minute, stamp.second};
+  const void* bytes = type == DBTYPE_DBDATE ? static_cast<const void*>(&day)
+                      : type == DBTYPE_DBTIME ? static_cast<const void*>(&clock) : static_cast<const void*>(&stamp);
+  const size_t size = type == DBTYPE_DBDATE ? sizeof(day) : type == DBTYPE_DBTIME ? sizeof(clock) : sizeof(stamp);
+  if (out.length) *out.length = size;
+  if (out.value) memcpy(out.value, bytes, size);
+  return DBSTATUS_S_OK;
+}
+
+DBSTATUS ReadDateStructure(DBTYPE type, const BYTE* data, CSqlValue& value) {
+  SYSTEMTIME time{1899, 12, 0, 30, 0, 0, 0, 0};
+  DBTIMESTAMP stamp{};
+  if (type == DBTYPE_DBTIMESTAMP) memcpy(&stamp, data, sizeof(stamp));
+  if (type == DBTYPE_DBDATE) memcpy(&stamp, data, sizeof(DBDATE));
+  if (type == DBTYPE_DBTIME) memcpy(&stamp.hour, data, sizeof(DBTIME));
+  if (type != DBTYPE_DBTIME) {
+    time.wYear = static_cast<WORD>(stamp.year);
+    time.wMonth = stamp.month;
+    time.wDay = stamp.day;
+  }
+  time.wHour = stamp.hour;
+  time.wMinute = stamp.minute;
+  time.wSecond = stamp.second;
+  double date = 0;
+  if (!::SystemTimeToVariantTime(&time, &date)) return DBSTATUS_E_CANTCONVERTVALUE;
+  value = DateText(date);
+  return DBSTATUS_S_OK;
+}
+
+DBSTATUS WriteGuid(const CSqlValue& value, const COutput& out) {
+  std::wstring text;
+  GUID guid;
+  if (!TextOf(value, text) || FAILED(::CLSIDFromString(&text[0], &guid))) return DBSTATUS_E_CANTCONVERTVALUE;
+  if (out.length) *out.length = sizeof(guid);
+  if (out.value) memcpy(out.value, &guid, sizeof(guid));
+  return DBSTATUS_S_OK;
+}
+
+DBSTATUS ReadGuid(const BYTE* data, CSqlValue& value) {
+  GUID guid;
+  memcpy(&guid, data, sizeof(guid));
+  wchar_t text[40] = {};
+  ::StringFromGUID2(guid, text, 40);
+  value = CSqlValue::FromText(WideToUtf8(std::wstring(text)));
+  return DBSTATUS_S_OK;
+}
+
+DBSTATUS WriteConverted(const CSqlValue& value, DBTYPE type, const COutput& out) {
+  switch (type) {
+    case DBTYPE_STR: return WriteAnsi(value, out);
+    case DBTYPE_WSTR: return WriteWide(value, out);
+    case DBTYPE_BSTR: return WriteBstr(value, out);
+    case DBTYPE_BYTES: return WriteBytes(value, out);
+    case DBTYPE_VARIANT: return WriteVariant(value, out);
+    case DBTYPE_GUID: return WriteGuid(value, out);
+    case DBTYPE_DBDATE: case DBTYPE_DBTIME: case DBTYPE_DBTIMESTAMP: return WriteDateStructure(value, type, out);
+    default: return IsVariantScalar(type) ? WriteScalar(value, type, out) : static_cast<DBSTATUS>(DBSTATUS_E_CANTCONVERTVALUE);
+  }
 }
 
 size_t BoundedLength(const BYTE* value, DBLENGTH maxLength, size_t unit) {
@@ -226,10 +291,10 @@ DBSTATUS ReadScalar(DBTYPE type, const BYTE* data, CSqlValue& value) {
 
 bool IsBindableType(DBTYPE type) {
   switch (type) {
-    case DBTYPE_STR: case DBTYPE_WSTR: case DBTYPE_BSTR: case DBTYPE_BYTES: case DBTYPE_VARIANT:
+    case DBTYPE_STR: case DBTYPE_WSTR: case DBTYPE_BSTR: case DBTYPE_BYTES: case DBTYPE_VARIANT: case DBTYPE_GUID:
       return true;
     default:
-      return IsVariantScalar(type);
+      return IsVariantScalar(type) || IsDateStructure(type);
   }
 }
 
@@ -284,6 +349,10 @@ DBSTATUS ReadBoundValue(const DBBINDING& binding, const BYTE* data, CSqlValue& v
       return DBSTATUS_S_OK;
     case DBTYPE_VARIANT:
       return ReadVariant(*reinterpret_cast<const VARIANT*>(source), value);
+    case DBTYPE_GUID:
+      return ReadGuid(source, value);
+    case DBTYPE_DBDATE: case DBTYPE_DBTIME: case DBTYPE_DBTIMESTAMP:
+      return ReadDateStructure(binding.wType, source, value);
     default:
       return IsVariantScalar(binding.wType) ? ReadScalar(binding.wType, source, value) : static_cast<DBSTATUS>(DBSTATUS_E_CANTCONVERTVALUE);
   }

@@ -66,13 +66,42 @@ STDMETHODIMP CDataSource::GetProperties(ULONG idSetCount, const DBPROPIDSET idSe
                              });
 }
 
-STDMETHODIMP CDataSource::GetPropertyInfo(ULONG, const DBPROPIDSET[], ULONG* infoSetCount,
+STDMETHODIMP CDataSource::GetPropertyInfo(ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* infoSetCount,
                                           DBPROPINFOSET** infoSets, OLECHAR** descriptions) {
   if (!infoSetCount || !infoSets) return E_INVALIDARG;
   *infoSetCount = 0;
   *infoSets = nullptr;
   if (descriptions) *descriptions = nullptr;
-  return E_NOTIMPL;
+  if (idSetCount && !idSets) return E_INVALIDARG;
+  bool asksInit = idSetCount == 0;
+  for (ULONG i = 0; i < idSetCount; ++i) {
+    asksInit = asksInit || IsEqualGUID(idSets[i].guidPropertySet, DBPROPSET_DBINIT) ||
+               IsEqualGUID(idSets[i].guidPropertySet, DBPROPSET_DBINITALL);
+  }
+  if (!asksInit) return DB_E_ERRORSOCCURRED;
+  // Only the data source's one property is described.
+  auto* set = static_cast<DBPROPINFOSET*>(::CoTaskMemAlloc(sizeof(DBPROPINFOSET)));
+  auto* info = static_cast<DBPROPINFO*>(::CoTaskMemAlloc(sizeof(DBPROPINFO)));
+  OLECHAR* text = descriptions ? TaskStringCopy(L"Data Source") : nullptr;
+  if (!set || !info || (descriptions && !text)) {
+    ::CoTaskMemFree(set);
+    ::CoTaskMemFree(info);
+    ::CoTaskMemFree(text);
+    return E_OUTOFMEMORY;
+  }
+  memset(info, 0, sizeof(*info));
+  info->pwszDescription = text;
+  info->dwPropertyID = DBPROP_INIT_DATASOURCE;
+  info->dwFlags = DBPROPFLAGS_DBINIT | DBPROPFLAGS_READ | DBPROPFLAGS_WRITE;
+  info->vtType = VT_BSTR;
+  ::VariantInit(&info->vValues);
+  set->rgPropertyInfos = info;
+  set->cPropertyInfos = 1;
+  set->guidPropertySet = DBPROPSET_DBINIT;
+  *infoSetCount = 1;
+  *infoSets = set;
+  if (descriptions) *descriptions = text;
+  return S_OK;
 }
 
 DBPROPSTATUS CDataSource::ApplyProperty(const GUID& set, const DBPROP& property) {
