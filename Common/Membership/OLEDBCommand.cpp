@@ -114,8 +114,8 @@ HRESULT COLEDBCommand::BuildParameterTable() {
   for (DB_UPARAMS i = 0; i < ulParams && pParamInfo; ++i) {
     const DBPARAMINFO& info = pParamInfo[i];
     const ULONG ulSize = info.ulParamSize < kMaxParameterBuffer ? static_cast<ULONG>(info.ulParamSize) : kMaxParameterBuffer;
-    m_params.push_back(CParameter{static_cast<int>(i), NameOf(info.pwszName), info.wType, ulSize, info.bPrecision,
-                                  info.bScale, info.wType, 0, 0});
+    m_params.push_back(CParameter{{static_cast<int>(i), NameOf(info.pwszName), info.wType, ulSize,
+                                   info.bPrecision, info.bScale, info.wType}, 0, 0});
     sizes.push_back(ulSize);
   }
   m_paramAccessor.Layout(sizes);
@@ -205,8 +205,8 @@ HRESULT COLEDBCommand::BuildColumnTable(IRowset* pRowset) {
     const DBCOLUMNINFO& info = pColumnInfo[i];
     const ULONG ulSize = static_cast<ULONG>(info.ulColumnSize);
     const CColumnBinding binding = BindingFor(info.wType, ulSize);
-    m_columns.push_back(CColumn{static_cast<int>(i), NameOf(info.pwszName), info.wType, ulSize, info.bPrecision,
-                                info.bScale, binding.wType, binding.ulLength});
+    m_columns.push_back(CColumn{{static_cast<int>(i), NameOf(info.pwszName), info.wType, ulSize, info.bPrecision,
+                                 info.bScale, binding.wType}, binding.ulLength});
     sizes.push_back(binding.ulLength);
   }
   m_columnAccessor.Layout(sizes);

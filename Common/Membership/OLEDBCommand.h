@@ -13,8 +13,9 @@
 
 class COLEDBCommand {
  public:
-  // One "?" parameter of the prepared command.
-  struct CParameter {
+  // What the provider declares of a parameter or column, and the type it
+  // is bound with.
+  struct CDescription {
     int nIndex;
     std::string strName;
     DBTYPE wDeclaredType;
@@ -22,19 +23,16 @@ class COLEDBCommand {
     BYTE bPrecision;
     BYTE bScale;
     DBTYPE wBoundType;
+  };
+
+  // One "?" parameter of the prepared command.
+  struct CParameter : CDescription {
     ULONG ulLength;
     DBPARAMIO eParamIO;
   };
 
   // One column of the open rowset.
-  struct CColumn {
-    int nIndex;
-    std::string strName;
-    DBTYPE wDeclaredType;
-    ULONG ulDeclaredSize;
-    BYTE bPrecision;
-    BYTE bScale;
-    DBTYPE wBoundType;
+  struct CColumn : CDescription {
     ULONG ulBufferLength;
   };
 

@@ -28,6 +28,19 @@ HRESULT IdsOfNames(const CNamedMember* members, size_t memberCount, LPOLESTR* na
   return hr;
 }
 
+// IDispatch::GetTypeInfoCount of objects without a type library.
+HRESULT NoTypeInfo(UINT* count) {
+  if (!count) return E_INVALIDARG;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT CopyText(const wchar_t* text, BSTR* out) {
+  if (!out) return E_POINTER;
+  *out = ::SysAllocString(text);
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
 std::wstring Trimmed(const std::wstring& text) {
   const size_t first = text.find_first_not_of(L" \t");
   if (first == std::wstring::npos) return std::wstring();
@@ -48,11 +61,7 @@ class CConnection : public qcom::CUnknownBase, public adox::_Connection {
 
   QCOM_DELEGATING_IUNKNOWN
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_INVALIDARG;
-    *count = 0;
-    return S_OK;
-  }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override { return NoTypeInfo(count); }
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return DISP_E_BADINDEX; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     static const CNamedMember kMembers[] = {{L"Close", kCloseId}, {L"State", kStateId}};
@@ -74,11 +83,7 @@ class CConnection : public qcom::CUnknownBase, public adox::_Connection {
   }
 
   STDMETHODIMP get_Properties(IDispatch** properties) override { return NotImplemented(properties); }
-  STDMETHODIMP get_ConnectionString(BSTR* text) override {
-    if (!text) return E_POINTER;
-    *text = ::SysAllocString(m_connectionString.c_str());
-    return *text ? S_OK : E_OUTOFMEMORY;
-  }
+  STDMETHODIMP get_ConnectionString(BSTR* text) override { return CopyText(m_connectionString.c_str(), text); }
   STDMETHODIMP put_ConnectionString(BSTR) override { return E_NOTIMPL; }
   STDMETHODIMP get_CommandTimeout(LONG* value) override { return NotImplemented(value); }
   STDMETHODIMP put_CommandTimeout(LONG) override { return E_NOTIMPL; }
@@ -106,11 +111,7 @@ class CConnection : public qcom::CUnknownBase, public adox::_Connection {
   STDMETHODIMP put_CursorLocation(LONG) override { return E_NOTIMPL; }
   STDMETHODIMP get_Mode(LONG* value) override { return NotImplemented(value); }
   STDMETHODIMP put_Mode(LONG) override { return E_NOTIMPL; }
-  STDMETHODIMP get_Provider(BSTR* text) override {
-    if (!text) return E_POINTER;
-    *text = ::SysAllocString(L"Microsoft.Jet.OLEDB.4.0");
-    return *text ? S_OK : E_OUTOFMEMORY;
-  }
+  STDMETHODIMP get_Provider(BSTR* text) override { return CopyText(L"Microsoft.Jet.OLEDB.4.0", text); }
   STDMETHODIMP put_Provider(BSTR) override { return E_NOTIMPL; }
   STDMETHODIMP get_State(LONG* state) override {
     if (!state) return E_POINTER;
@@ -190,11 +191,7 @@ HRESULT CCatalog::QueryOwnInterface(REFIID iid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP CCatalog::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_INVALIDARG;
-  *count = 0;
-  return S_OK;
-}
+STDMETHODIMP CCatalog::GetTypeInfoCount(UINT* count) { return NoTypeInfo(count); }
 
 STDMETHODIMP CCatalog::GetTypeInfo(UINT, LCID, ITypeInfo**) { return DISP_E_BADINDEX; }
 

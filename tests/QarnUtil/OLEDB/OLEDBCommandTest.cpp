@@ -216,11 +216,3 @@ TEST(OLEDBDataSourceTest, CatalogRefusesAnExistingFile) {
 
 }  // namespace
 }  // namespace oledbtest
-
-int main(int argc, char** argv) {
-  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  ::testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  ::CoUninitialize();
-  return result;
-}
