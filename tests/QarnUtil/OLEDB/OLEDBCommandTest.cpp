@@ -128,6 +128,45 @@ TEST_F(COLEDBCommandTest, BindingRuleSizesAndTypes) {
   EXPECT_EQ(VARIANT_TRUE, value);
 }
 
+TEST_F(COLEDBCommandTest, BuiltInRowsPasswordAndAuthenticationQueriesInOneTransaction) {
+  ASSERT_EQ(S_OK, m_session.StartTransaction(ISOLATIONLEVEL_READCOMMITTED));
+  for (const CBuiltInRow& row : kBuiltInRows) {
+    EXPECT_EQ(0, Count(row.count)) << row.count;
+    EXPECT_EQ(S_OK, Run(row.insert)) << row.insert;
+    EXPECT_EQ(1, Count(row.count)) << row.count;
+  }
+  COLEDBCommand command;
+  ASSERT_EQ(S_OK, command.Create(m_session, "UPDATE [qmb_user] SET [password] = ? WHERE [login] = 'Administrator'"));
+  command.AddParameter(0, DBTYPE_STR, 8, "q1W2e3R4", DBSTATUS_S_OK, DBPARAMIO_INPUT);
+  ASSERT_EQ(S_OK, command.Open(nullptr));
+  ASSERT_EQ(S_OK, m_session.Commit());
+
+  const char* const byLogin[] = {
+      "SELECT [user_id],[password],[status],[expdate] FROM [qmb_user] WHERE [login] = ?",
+      "SELECT [login],[password],[status],[expdate] FROM [qmb_user] WHERE [user_id] = ?",
+      "SELECT [qmb_group].[name] FROM ([qmb_user] INNER JOIN [qmb_membership] ON "
+      "[qmb_user].[user_id]=[qmb_membership].[user_id]) INNER JOIN [qmb_group] ON "
+      "[qmb_membership].[group]=[qmb_group].[name] WHERE [qmb_user].[login]=?"};
+  for (const char* query : byLogin) {
+    ASSERT_EQ(S_OK, command.Create(m_session, query)) << query;
+    command.AddParameter(0, DBTYPE_STR, 13, "Administrator", DBSTATUS_S_OK, DBPARAMIO_INPUT);
+    ASSERT_EQ(S_OK, command.Open(nullptr)) << query;
+    EXPECT_EQ(S_OK, command.MoveFirst()) << query;
+  }
+  EXPECT_EQ(S_OK, command.MoveNext());  // three groups
+  EXPECT_EQ(S_OK, command.MoveNext());
+  EXPECT_EQ(DB_S_ENDOFROWSET, command.MoveNext());
+  ASSERT_EQ(S_OK, command.Create(m_session,
+                                 "SELECT [qmb_user].[user_id], [login], [password], [status], [expdate] FROM "
+                                 "[qmb_certificate] INNER JOIN [qmb_user] ON [qmb_certificate].[user_id] = "
+                                 "[qmb_user].[user_id] WHERE [qmb_certificate].[certificate_id] = ?"));
+  command.AddParameter(0, DBTYPE_STR, 4, "none", DBSTATUS_S_OK, DBPARAMIO_INPUT);
+  ASSERT_EQ(S_OK, command.Open(nullptr));
+  EXPECT_EQ(5u, command.m_ulColumns);
+  EXPECT_EQ(DB_S_ENDOFROWSET, command.MoveFirst());
+  EXPECT_EQ(1, Count("SELECT Count(*) FROM [qmb_user] WHERE [password] = 'q1W2e3R4'"));
+}
+
 TEST_F(COLEDBCommandTest, TransactionCommitKeepsAndAbortDropsRows) {
   const char* insert = "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Registered','registered users')";
   const char* count = "SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Registered'";

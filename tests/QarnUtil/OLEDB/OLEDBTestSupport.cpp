@@ -153,6 +153,25 @@ const std::vector<const char*> kShareSchema = {
     "CREATE TABLE [share_rights] ( [share_id]  int  NOT NULL , [user_id] varchar(32)  NOT NULL  )",
 };
 
+const std::vector<CBuiltInRow> kBuiltInRows = {
+    {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Administrators'",
+     "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Administrators','super group')"},
+    {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Registered'",
+     "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Registered','registered users')"},
+    {"SELECT Count(*) FROM [qmb_user] WHERE [user_id] = 'Administrator'",
+     "INSERT INTO [qmb_user] ([user_id],[login],[status]) VALUES ('Administrator','Administrator',0)"},
+    {"SELECT Count(*) FROM [qmb_membership] WHERE [user_id] = 'Administrator' AND [group] = 'Administrators'",
+     "INSERT INTO [qmb_membership] ([user_id],[group]) VALUES ('Administrator','Administrators')"},
+    {"SELECT Count(*) FROM [qmb_membership] WHERE [user_id] = 'Administrator' AND [group] = 'Registered'",
+     "INSERT INTO [qmb_membership] ([user_id],[group]) VALUES ('Administrator','Registered')"},
+    {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Writers'",
+     "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Writers','writers group')"},
+    {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Readers'",
+     "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Readers','readers group')"},
+    {"SELECT Count(*) FROM [qmb_membership] WHERE [user_id] = 'Administrator' AND [group] = 'Writers'",
+     "INSERT INTO [qmb_membership] ([user_id],[group]) VALUES ('Administrator','Writers')"},
+};
+
 }  // namespace oledbtest
 
 // The test programs of this folder run in one single-threaded apartment.

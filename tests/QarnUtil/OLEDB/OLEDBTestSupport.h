@@ -52,4 +52,12 @@ class COLEDBTest : public ::testing::Test {
 extern const std::vector<const char*> kMembershipSchema;
 extern const std::vector<const char*> kShareSchema;
 
+// The membership database's built-in rows: a count query and the insert
+// that makes the row when the count finds none.
+struct CBuiltInRow {
+  const char* count;
+  const char* insert;
+};
+extern const std::vector<CBuiltInRow> kBuiltInRows;
+
 }  // namespace oledbtest
