@@ -6,9 +6,10 @@
 
 namespace {
 
+// The objects take no locks of their own, so COM keeps each in its apartment.
 const qcom::CClassEntry kClasses[] = {
     {&jet::CLSID_JetStandIn, &qcom::CreateComObject<jet::CDataSource>, "Microsoft Jet 4.0 OLE DB Provider",
-     "Microsoft.JET.OLEDB.4.0", "Microsoft.JET.OLEDB", "Both"},
+     "Microsoft.JET.OLEDB.4.0", "Microsoft.JET.OLEDB", "Apartment"},
     {&jet::CLSID_AdoxCatalog, &qcom::CreateComObject<jet::CCatalog>, "ADOX.Catalog", "ADOX.Catalog.2.8",
      "ADOX.Catalog", "Apartment"},
 };

@@ -173,12 +173,3 @@ const std::vector<CBuiltInRow> kBuiltInRows = {
 };
 
 }  // namespace oledbtest
-
-// The test programs of this folder run in one single-threaded apartment.
-int main(int argc, char** argv) {
-  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  ::testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  ::CoUninitialize();
-  return result;
-}
