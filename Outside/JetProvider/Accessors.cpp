@@ -75,4 +75,11 @@ STDMETHODIMP CAccessorImpl::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* fla
   return S_OK;
 }
 
+STDMETHODIMP CConvertTypeImpl::CanConvert(DBTYPE fromType, DBTYPE toType, DBCONVERTFLAGS flags) {
+  const DBCONVERTFLAGS known = DBCONVERTFLAGS_PARAMETER | DBCONVERTFLAGS_ISLONG | DBCONVERTFLAGS_ISFIXEDLENGTH |
+                               DBCONVERTFLAGS_FROMVARIANT;
+  if (flags & ~known) return DB_E_BADCONVERTFLAG;
+  return IsBindableType(fromType) && IsBindableType(toType) ? S_OK : S_FALSE;
+}
+
 }  // namespace jet

@@ -41,4 +41,10 @@ class CAccessorImpl : public IAccessor {
   HACCESSOR m_nextHandle = 1;
 };
 
+// IConvertType of commands and rowsets: which bindings the accessors take.
+class CConvertTypeImpl : public IConvertType {
+ public:
+  STDMETHODIMP CanConvert(DBTYPE fromType, DBTYPE toType, DBCONVERTFLAGS flags) override;
+};
+
 }  // namespace jet

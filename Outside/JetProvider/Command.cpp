@@ -26,6 +26,30 @@ CJetColumnType TypeOfExpression(const std::vector<CSqlRow>& rows, size_t column)
   return JetTypeOfDeclaration(std::string());
 }
 
+// The type a consumer names in DBPARAMBINDINFO, as JET takes it.
+bool TypeOfParameterName(const wchar_t* name, DBLENGTH size, CJetColumnType& type) {
+  struct CNamedType {
+    const wchar_t* name;
+    const char* declaration;
+  };
+  static const CNamedType kTypes[] = {
+      {L"DBTYPE_CHAR", "varchar"}, {L"DBTYPE_VARCHAR", "varchar"}, {L"DBTYPE_WCHAR", "varchar"},
+      {L"DBTYPE_WVARCHAR", "varchar"}, {L"DBTYPE_LONGVARCHAR", "memo"}, {L"DBTYPE_WLONGVARCHAR", "memo"},
+      {L"DBTYPE_I2", "smallint"}, {L"DBTYPE_I4", "int"}, {L"DBTYPE_UI1", "byte"}, {L"DBTYPE_R4", "real"},
+      {L"DBTYPE_R8", "double"}, {L"DBTYPE_NUMERIC", "double"}, {L"DBTYPE_CY", "currency"},
+      {L"DBTYPE_BOOL", "bit"}, {L"DBTYPE_DATE", "datetime"}, {L"DBTYPE_DBTIMESTAMP", "datetime"},
+      {L"DBTYPE_BINARY", "varbinary"}, {L"DBTYPE_VARBINARY", "varbinary"}, {L"DBTYPE_LONGVARBINARY", "image"}};
+  for (const CNamedType& known : kTypes) {
+    if (!name || ::lstrcmpiW(name, known.name) != 0) continue;
+    type = JetTypeOfDeclaration(known.declaration);
+    if (!type.isLong && (type.dbType == kDbTypeWStr || type.dbType == kDbTypeBytes) && size) {
+      type.size = static_cast<std::uint32_t>(size);
+    }
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 CCommand::CCommand(IUnknown* outer, CDatabasePtr database, IUnknown* session)
@@ -38,6 +62,7 @@ HRESULT CCommand::QueryOwnInterface(REFIID iid, void** ppv) {
   else if (IsEqualIID(iid, IID_ICommandProperties)) *ppv = static_cast<ICommandProperties*>(this);
   else if (IsEqualIID(iid, IID_IColumnsInfo)) *ppv = static_cast<IColumnsInfo*>(this);
   else if (IsEqualIID(iid, IID_IAccessor)) *ppv = static_cast<IAccessor*>(this);
+  else if (IsEqualIID(iid, IID_IConvertType)) *ppv = static_cast<IConvertType*>(this);
   else return E_NOINTERFACE;
   return S_OK;
 }
@@ -149,6 +174,7 @@ STDMETHODIMP CCommand::GetCommandText(GUID* dialect, LPOLESTR* text) {
 STDMETHODIMP CCommand::SetCommandText(REFGUID dialect, LPCOLESTR text) {
   if (!IsSupportedDialect(dialect)) return DB_E_DIALECTNOTSUPPORTED;
   Unprepare();
+  m_declaredParameters.clear();
   m_hasText = text && *text;
   m_text = m_hasText ? text : L"";
   return S_OK;
@@ -173,7 +199,8 @@ STDMETHODIMP CCommand::GetParameterInfo(DB_UPARAMS* count, DBPARAMINFO** info, O
   auto* infos = static_cast<DBPARAMINFO*>(::CoTaskMemAlloc(m_parameterTypes.size() * sizeof(DBPARAMINFO)));
   if (!infos) return E_OUTOFMEMORY;
   for (size_t i = 0; i < m_parameterTypes.size(); ++i) {
-    const CJetColumnType& type = m_parameterTypes[i];
+    const auto declared = m_declaredParameters.find(i + 1);
+    const CJetColumnType& type = declared == m_declaredParameters.end() ? m_parameterTypes[i] : declared->second;
     DBPARAMINFO& out = infos[i];
     memset(&out, 0, sizeof(out));
     out.dwFlags = DBPARAMFLAGS_ISINPUT | DBPARAMFLAGS_ISNULLABLE | (type.isLong ? DBPARAMFLAGS_ISLONG : 0);
@@ -197,8 +224,26 @@ STDMETHODIMP CCommand::MapParameterNames(DB_UPARAMS count, LPCWSTR names[], DB_L
   return count ? DB_E_ERRORSOCCURRED : S_OK;
 }
 
-STDMETHODIMP CCommand::SetParameterInfo(DB_UPARAMS, const DB_UPARAMS[], const DBPARAMBINDINFO[]) {
-  return E_NOTIMPL;
+STDMETHODIMP CCommand::SetParameterInfo(DB_UPARAMS count, const DB_UPARAMS ordinals[],
+                                        const DBPARAMBINDINFO bindInfo[]) {
+  if (count == 0) {
+    m_declaredParameters.clear();
+    return S_OK;
+  }
+  if (!ordinals) return E_INVALIDARG;
+  std::map<DB_UPARAMS, CJetColumnType> declared = m_declaredParameters;
+  for (DB_UPARAMS i = 0; i < count; ++i) {
+    if (ordinals[i] == 0) return DB_E_BADORDINAL;
+    if (!bindInfo) {
+      declared.erase(ordinals[i]);
+      continue;
+    }
+    CJetColumnType type;
+    if (!TypeOfParameterName(bindInfo[i].pwszDataSourceType, bindInfo[i].ulParamSize, type)) return DB_E_BADTYPENAME;
+    declared[ordinals[i]] = type;
+  }
+  m_declaredParameters = std::move(declared);
+  return S_OK;
 }
 
 STDMETHODIMP CCommand::GetProperties(const ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* setCount,

@@ -2,6 +2,8 @@
 // consumer's parameter accessor.
 #pragma once
 
+#include <map>
+
 #include "Rowset.h"
 
 namespace jet {
@@ -12,7 +14,8 @@ class CCommand : public qcom::CUnknownBase,
                  public ICommandWithParameters,
                  public ICommandProperties,
                  public IColumnsInfo,
-                 public CAccessorImpl {
+                 public CAccessorImpl,
+                 public CConvertTypeImpl {
  public:
   CCommand(IUnknown* outer, CDatabasePtr database, IUnknown* session);
 
@@ -59,6 +62,8 @@ class CCommand : public qcom::CUnknownBase,
   bool m_hasText = false;
   CSqliteStatement m_statement;
   std::vector<CJetColumnType> m_parameterTypes;
+  // Types the consumer declared with SetParameterInfo, by ordinal.
+  std::map<DB_UPARAMS, CJetColumnType> m_declaredParameters;
 };
 
 }  // namespace jet

@@ -94,6 +94,7 @@ HRESULT CRowset::QueryOwnInterface(REFIID iid, void** ppv) {
   else if (IsEqualIID(iid, IID_IAccessor)) *ppv = static_cast<IAccessor*>(this);
   else if (IsEqualIID(iid, IID_IColumnsInfo)) *ppv = static_cast<IColumnsInfo*>(this);
   else if (IsEqualIID(iid, IID_IRowsetInfo)) *ppv = static_cast<IRowsetInfo*>(this);
+  else if (IsEqualIID(iid, IID_IConvertType)) *ppv = static_cast<IConvertType*>(this);
   else return E_NOINTERFACE;
   return S_OK;
 }

@@ -31,6 +31,7 @@ struct CRowsetData {
 class CRowset : public qcom::CUnknownBase,
                 public IRowset,
                 public CAccessorImpl,
+                public CConvertTypeImpl,
                 public IColumnsInfo,
                 public IRowsetInfo {
  public:

@@ -97,6 +97,39 @@ TEST_F(CJetProviderTest, RefusesBadBindingsAndMissingCommands) {
   EXPECT_EQ(E_INVALIDARG, accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, nullptr, 0, &handle, nullptr));
 }
 
+TEST_F(CJetProviderTest, ParameterTypesCanBeDeclaredAndConversionsAsked) {
+  qcom::CComPtr<IDBCreateCommand> create;
+  ASSERT_EQ(S_OK, m_session.Get()->QueryInterface(IID_IDBCreateCommand, create.PutVoid()));
+  qcom::CComPtr<ICommandText> text;
+  ASSERT_EQ(S_OK, create->CreateCommand(nullptr, IID_ICommandText, reinterpret_cast<IUnknown**>(text.Put())));
+  ASSERT_EQ(S_OK, text->SetCommandText(DBGUID_DEFAULT, L"SELECT ? AS [x]"));
+  qcom::CComPtr<ICommandWithParameters> parameters;
+  ASSERT_EQ(S_OK, text.QueryInterface(IID_ICommandWithParameters, parameters));
+  DB_UPARAMS count = 0;
+  DBPARAMINFO* info = nullptr;
+  EXPECT_EQ(DB_E_NOTPREPARED, parameters->GetParameterInfo(&count, &info, nullptr));
+  qcom::CComPtr<ICommandPrepare> prepare;
+  ASSERT_EQ(S_OK, text.QueryInterface(IID_ICommandPrepare, prepare));
+  ASSERT_EQ(S_OK, prepare->Prepare(1));
+
+  const DB_UPARAMS ordinal = 1;
+  DBPARAMBINDINFO declared = {};
+  declared.pwszDataSourceType = const_cast<LPOLESTR>(L"DBTYPE_I4");
+  declared.dwFlags = DBPARAMFLAGS_ISINPUT;
+  ASSERT_EQ(S_OK, parameters->SetParameterInfo(1, &ordinal, &declared));
+  ASSERT_EQ(S_OK, parameters->GetParameterInfo(&count, &info, nullptr));
+  ASSERT_EQ(1u, count);
+  EXPECT_EQ(DBTYPE_I4, info[0].wType);
+  ::CoTaskMemFree(info);
+  declared.pwszDataSourceType = const_cast<LPOLESTR>(L"DBTYPE_NONSENSE");
+  EXPECT_EQ(DB_E_BADTYPENAME, parameters->SetParameterInfo(1, &ordinal, &declared));
+
+  qcom::CComPtr<IConvertType> convert;
+  ASSERT_EQ(S_OK, text.QueryInterface(IID_IConvertType, convert));
+  EXPECT_EQ(S_OK, convert->CanConvert(DBTYPE_WSTR, DBTYPE_STR, DBCONVERTFLAGS_COLUMN));
+  EXPECT_EQ(S_FALSE, convert->CanConvert(DBTYPE_WSTR, DBTYPE_IUNKNOWN, DBCONVERTFLAGS_COLUMN));
+}
+
 TEST(JetProviderLifetimeTest, ServiceComponentsReadBackTheDataSourceAndEverythingIsReleased) {
   const std::string folder = NewTempFolder();
   const std::string path = folder + "\\life.mdb";
