@@ -54,7 +54,7 @@ bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
 }
 
 // An open ADO connection to the database a catalog created.
-class CConnection : public qcom::CUnknownBase, public adox::_Connection {
+class CConnection : public qcom::CUnknownBase, public adox::_Connection, public CSupportErrorInfoImpl {
  public:
   CConnection(IUnknown* outer, std::wstring connectionString, CDatabasePtr database)
       : CUnknownBase(outer), m_connectionString(std::move(connectionString)), m_database(std::move(database)) {}
@@ -129,6 +129,10 @@ class CConnection : public qcom::CUnknownBase, public adox::_Connection {
       *ppv = static_cast<adox::_Connection*>(this);
       return S_OK;
     }
+    if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+      *ppv = static_cast<ISupportErrorInfo*>(this);
+      return S_OK;
+    }
     return E_NOINTERFACE;
   }
 
@@ -186,6 +190,10 @@ CCatalog::CCatalog(IUnknown* outer) : CUnknownBase(outer) {}
 HRESULT CCatalog::QueryOwnInterface(REFIID iid, void** ppv) {
   if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, adox::IID__Catalog)) {
     *ppv = static_cast<adox::_Catalog*>(this);
+    return S_OK;
+  }
+  if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+    *ppv = static_cast<ISupportErrorInfo*>(this);
     return S_OK;
   }
   return E_NOINTERFACE;

@@ -7,7 +7,7 @@
 
 namespace jet {
 
-class CCatalog : public qcom::CUnknownBase, public adox::_Catalog {
+class CCatalog : public qcom::CUnknownBase, public adox::_Catalog, public CSupportErrorInfoImpl {
  public:
   explicit CCatalog(IUnknown* outer);
 

@@ -63,6 +63,7 @@ HRESULT CCommand::QueryOwnInterface(REFIID iid, void** ppv) {
   else if (IsEqualIID(iid, IID_IColumnsInfo)) *ppv = static_cast<IColumnsInfo*>(this);
   else if (IsEqualIID(iid, IID_IAccessor)) *ppv = static_cast<IAccessor*>(this);
   else if (IsEqualIID(iid, IID_IConvertType)) *ppv = static_cast<IConvertType*>(this);
+  else if (IsEqualIID(iid, IID_ISupportErrorInfo)) *ppv = static_cast<ISupportErrorInfo*>(this);
   else return E_NOINTERFACE;
   return S_OK;
 }

@@ -15,7 +15,8 @@ class CCommand : public qcom::CUnknownBase,
                  public ICommandProperties,
                  public IColumnsInfo,
                  public CAccessorImpl,
-                 public CConvertTypeImpl {
+                 public CConvertTypeImpl,
+                 public CSupportErrorInfoImpl {
  public:
   CCommand(IUnknown* outer, CDatabasePtr database, IUnknown* session);
 

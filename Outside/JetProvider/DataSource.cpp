@@ -29,6 +29,7 @@ HRESULT CDataSource::QueryOwnInterface(REFIID iid, void** ppv) {
   else if (IsEqualIID(iid, IID_IDBProperties)) *ppv = static_cast<IDBProperties*>(this);
   else if (IsEqualIID(iid, IID_IDBCreateSession)) *ppv = static_cast<IDBCreateSession*>(this);
   else if (IsEqualIID(iid, IID_IPersist)) *ppv = static_cast<IPersist*>(this);
+  else if (IsEqualIID(iid, IID_ISupportErrorInfo)) *ppv = static_cast<ISupportErrorInfo*>(this);
   else return E_NOINTERFACE;
   return S_OK;
 }

@@ -10,7 +10,8 @@ class CDataSource : public qcom::CUnknownBase,
                     public IDBInitialize,
                     public IDBProperties,
                     public IDBCreateSession,
-                    public IPersist {
+                    public IPersist,
+                    public CSupportErrorInfoImpl {
  public:
   explicit CDataSource(IUnknown* outer);
 

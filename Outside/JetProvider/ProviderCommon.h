@@ -37,6 +37,13 @@ std::wstring Utf8ToWide(const std::string& text);
 // A copy of text in task memory, for out-parameters the caller frees.
 wchar_t* TaskStringCopy(const std::wstring& text);
 
+// ISupportErrorInfo of the objects whose failures leave a description:
+// every interface of theirs does.
+class CSupportErrorInfoImpl : public ISupportErrorInfo {
+ public:
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
+};
+
 // Leaves description in IErrorInfo for the caller and returns hr.
 HRESULT ReportFailure(HRESULT hr, const std::wstring& description);
 // The HRESULT JET gives for an SQLite failure, with its message as the

@@ -31,6 +31,8 @@ HRESULT CSession::QueryOwnInterface(REFIID iid, void** ppv) {
   else if (IsEqualIID(iid, IID_IDBSchemaRowset)) *ppv = static_cast<IDBSchemaRowset*>(this);
   else if (IsEqualIID(iid, IID_ITransaction) || IsEqualIID(iid, IID_ITransactionLocal)) {
     *ppv = static_cast<ITransactionLocal*>(this);
+  } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+    *ppv = static_cast<ISupportErrorInfo*>(this);
   } else {
     return E_NOINTERFACE;
   }

@@ -11,7 +11,8 @@ class CSession : public qcom::CUnknownBase,
                  public IOpenRowset,
                  public IDBCreateCommand,
                  public IDBSchemaRowset,
-                 public ITransactionLocal {
+                 public ITransactionLocal,
+                 public CSupportErrorInfoImpl {
  public:
   CSession(IUnknown* outer, CDatabasePtr database, IUnknown* dataSource);
   ~CSession() override;

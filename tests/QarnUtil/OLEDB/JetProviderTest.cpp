@@ -82,6 +82,16 @@ TEST_F(CJetProviderTest, RefusesBadBindingsAndMissingCommands) {
   qcom::CComPtr<IUnknown> none;
   EXPECT_EQ(DB_E_NOCOMMAND, text->Execute(nullptr, IID_IRowset, nullptr, nullptr, none.Put()));
   EXPECT_EQ(DB_E_DIALECTNOTSUPPORTED, text->SetCommandText(IID_IUnknown, L"SELECT 1"));
+  ASSERT_EQ(S_OK, text->SetCommandText(DBGUID_DEFAULT, L"SELEKT 1"));
+  EXPECT_EQ(DB_E_ERRORSINCOMMAND, text->Execute(nullptr, IID_IRowset, nullptr, nullptr, none.Put()));
+  qcom::CComPtr<ISupportErrorInfo> supports;
+  ASSERT_EQ(S_OK, text.QueryInterface(IID_ISupportErrorInfo, supports));
+  EXPECT_EQ(S_OK, supports->InterfaceSupportsErrorInfo(IID_ICommand));
+  qcom::CComPtr<IErrorInfo> error;
+  ASSERT_EQ(S_OK, ::GetErrorInfo(0, error.Put()));
+  qcom::CBstr description;
+  ASSERT_EQ(S_OK, error->GetDescription(description.Put()));
+  EXPECT_NE(std::string::npos, qcom::BstrToAnsi(description.Get()).find("syntax error"));
   ASSERT_EQ(S_OK, text->SetCommandText(DBGUID_DEFAULT, L"SELECT 1 AS [one]"));
   qcom::CComPtr<IRowset> rowset;
   ASSERT_EQ(S_OK, text->Execute(nullptr, IID_IRowset, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.Put())));
