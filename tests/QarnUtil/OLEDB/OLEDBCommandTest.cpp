@@ -232,6 +232,25 @@ TEST_F(COLEDBCommandTest, BadInputFailsWithRecordsAndLeavesTheObjectUsable) {
   EXPECT_EQ(0, value);
 }
 
+TEST_F(COLEDBCommandTest, AnsiTextIsStoredAsUnicode) {
+  if (::GetACP() != 1251) GTEST_SKIP() << "needs the Russian ANSI code page";
+  const char russian[] = "\xC0\xE4\xEC\xE8\xED\xE8\xF1\xF2\xF0\xE0\xF2\xEE\xF0\xFB";  // Администраторы
+  const wchar_t wide[] = L"\u0410\u0434\u043C\u0438\u043D\u0438\u0441\u0442\u0440\u0430\u0442\u043E\u0440\u044B";
+  COLEDBCommand command;
+  ASSERT_EQ(S_OK, command.Create(m_session, "INSERT INTO [qmb_group] ([name]) VALUES (?)"));
+  command.AddParameter(0, DBTYPE_STR, sizeof(russian) - 1, russian, DBSTATUS_S_OK, DBPARAMIO_INPUT);
+  ASSERT_EQ(S_OK, command.Open(nullptr));
+  ASSERT_EQ(S_OK, command.Create(m_session, "SELECT Count(*) FROM [qmb_group] WHERE [name] = ?"));
+  command.AddParameter(0, DBTYPE_WSTR, sizeof(wide) - sizeof(wchar_t), wide, DBSTATUS_S_OK, DBPARAMIO_INPUT);
+  ASSERT_EQ(S_OK, command.Open(nullptr));
+  long count = 0;
+  ASSERT_EQ(S_OK, command.MoveFirst());
+  EXPECT_TRUE(command.GetColumnLong(0, &count));
+  EXPECT_EQ(1, count);
+  const std::string literal = std::string("SELECT Count(*) FROM [qmb_group] WHERE [name] = '") + russian + "'";
+  EXPECT_EQ(1, Count(literal.c_str()));
+}
+
 TEST(OLEDBDataSourceTest, MissingDatabaseFolderFailsEverywhere) {
   const std::string path = NewTempFolder() + "\\missing\\vesmoro.mdb";
   EXPECT_TRUE(FAILED(CreateDatabaseWithCatalog(path)));
