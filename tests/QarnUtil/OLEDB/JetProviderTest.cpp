@@ -107,6 +107,58 @@ TEST_F(CJetProviderTest, RefusesBadBindingsAndMissingCommands) {
   EXPECT_EQ(E_INVALIDARG, accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, nullptr, 0, &handle, nullptr));
 }
 
+TEST_F(CJetProviderTest, ColumnsSchemaRowsetIsRestrictedByTableAndTypedAsJet) {
+  ASSERT_EQ(S_OK, Run("CREATE TABLE [g] ( [a] int NOT NULL, [b] varchar(10) NULL, [c] text )"));
+  ASSERT_EQ(S_OK, Run("CREATE TABLE [other] ( [x] int )"));
+  qcom::CComPtr<IDBSchemaRowset> schemas;
+  ASSERT_EQ(S_OK, m_session.Get()->QueryInterface(IID_IDBSchemaRowset, schemas.PutVoid()));
+  VARIANT restrictions[3];
+  for (VARIANT& restriction : restrictions) ::VariantInit(&restriction);
+  qcom::CBstr table(L"G");
+  restrictions[2].vt = VT_BSTR;
+  restrictions[2].bstrVal = table.Get();
+  qcom::CComPtr<IRowset> rowset;
+  qcom::CComPtr<IUnknown> none;
+  EXPECT_EQ(E_INVALIDARG, schemas->GetRowset(nullptr, DBSCHEMA_TABLES, 0, nullptr, IID_IRowset, 0, nullptr, none.Put()));
+  ASSERT_EQ(S_OK, schemas->GetRowset(nullptr, DBSCHEMA_COLUMNS, 3, restrictions, IID_IRowset, 0, nullptr,
+                                     reinterpret_cast<IUnknown**>(rowset.Put())));
+  struct CSchemaRow {
+    LONG nullable;
+    DBSTATUS nullableStatus;
+    LONG dataType;
+    DBSTATUS dataTypeStatus;
+    LONG maximumLength;
+    DBSTATUS maximumLengthStatus;
+  };
+  const DBBINDING bindings[] = {
+      Binding(11, DBTYPE_I4, offsetof(CSchemaRow, nullable), offsetof(CSchemaRow, nullableStatus), 4),
+      Binding(12, DBTYPE_I4, offsetof(CSchemaRow, dataType), offsetof(CSchemaRow, dataTypeStatus), 4),
+      Binding(14, DBTYPE_I4, offsetof(CSchemaRow, maximumLength), offsetof(CSchemaRow, maximumLengthStatus), 4)};
+  qcom::CComPtr<IAccessor> accessor;
+  ASSERT_EQ(S_OK, rowset.QueryInterface(IID_IAccessor, accessor));
+  HACCESSOR handle = DB_NULL_HACCESSOR;
+  ASSERT_EQ(S_OK, accessor->CreateAccessor(DBACCESSOR_ROWDATA, 3, bindings, sizeof(CSchemaRow), &handle, nullptr));
+  HROW rows[4] = {};
+  HROW* fetched = rows;
+  DBCOUNTITEM obtained = 0;
+  EXPECT_EQ(DB_S_ENDOFROWSET, rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 4, &obtained, &fetched));
+  ASSERT_EQ(3u, obtained);
+  CSchemaRow a = {}, b = {}, c = {};
+  EXPECT_EQ(S_OK, rowset->GetData(rows[0], handle, &a));
+  EXPECT_EQ(S_OK, rowset->GetData(rows[1], handle, &b));
+  EXPECT_EQ(S_OK, rowset->GetData(rows[2], handle, &c));
+  EXPECT_EQ(0, a.nullable);
+  EXPECT_EQ(DBTYPE_I4, a.dataType);
+  EXPECT_EQ(DBSTATUS_S_ISNULL, a.maximumLengthStatus);
+  EXPECT_EQ(VARIANT_TRUE, b.nullable);
+  EXPECT_EQ(DBTYPE_WSTR, b.dataType);
+  EXPECT_EQ(10, b.maximumLength);
+  EXPECT_EQ(DBTYPE_WSTR, c.dataType);
+  EXPECT_EQ(536870910, c.maximumLength);
+  EXPECT_EQ(S_OK, rowset->ReleaseRows(3, rows, nullptr, nullptr, nullptr));
+  accessor->ReleaseAccessor(handle, nullptr);
+}
+
 TEST_F(CJetProviderTest, ParameterTypesCanBeDeclaredAndConversionsAsked) {
   qcom::CComPtr<IDBCreateCommand> create;
   ASSERT_EQ(S_OK, m_session.Get()->QueryInterface(IID_IDBCreateCommand, create.PutVoid()));
