@@ -104,7 +104,6 @@ void CManualAccessor::Layout(const std::vector<DBLENGTH>& valueSizes) {
   for (DBLENGTH size : valueSizes) {
     CEntry entry;
     entry.valueOffset = Aligned(offset);
-    entry.valueSize = size;
     entry.statusOffset = Aligned(entry.valueOffset + size);
     offset = entry.statusOffset + sizeof(DBSTATUS);
     m_entries.push_back(entry);

@@ -62,10 +62,8 @@ class CManualAccessor {
   void Clear();
   // Drops the bindings and the accessor; the block keeps its data.
   void ClearBindings();
-  size_t EntryCount() const { return m_entries.size(); }
 
   BYTE* Value(size_t entry) { return &m_block[m_entries[entry].valueOffset]; }
-  DBLENGTH ValueSize(size_t entry) const { return m_entries[entry].valueSize; }
   DBSTATUS& Status(size_t entry) { return *reinterpret_cast<DBSTATUS*>(&m_block[m_entries[entry].statusOffset]); }
 
   void AddBinding(size_t entry, DBORDINAL ordinal, DBTYPE type, DBLENGTH maxLength, bool bindStatus,
@@ -79,7 +77,6 @@ class CManualAccessor {
  private:
   struct CEntry {
     size_t valueOffset;
-    DBLENGTH valueSize;
     size_t statusOffset;
   };
 

@@ -36,7 +36,7 @@ DBBINDSTATUS CAccessorImpl::CheckBinding(DBACCESSORFLAGS flags, const DBBINDING&
 }
 
 STDMETHODIMP CAccessorImpl::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
-                                           DBLENGTH rowSize, HACCESSOR* accessor, DBBINDSTATUS statuses[]) {
+                                           DBLENGTH, HACCESSOR* accessor, DBBINDSTATUS statuses[]) {
   if (!accessor) return E_INVALIDARG;
   *accessor = DB_NULL_HACCESSOR;
   if (count && !bindings) return E_INVALIDARG;
@@ -51,7 +51,6 @@ STDMETHODIMP CAccessorImpl::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM co
   CAccessor created;
   created.flags = flags;
   created.bindings.assign(bindings, bindings + count);
-  created.rowSize = rowSize;
   const HACCESSOR handle = m_nextHandle++;
   m_accessors.emplace(handle, std::move(created));
   *accessor = handle;

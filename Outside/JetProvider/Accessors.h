@@ -12,7 +12,6 @@ namespace jet {
 struct CAccessor {
   DBACCESSORFLAGS flags = 0;
   std::vector<DBBINDING> bindings;
-  DBLENGTH rowSize = 0;
   DBREFCOUNT references = 1;
 };
 

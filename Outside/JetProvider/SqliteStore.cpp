@@ -48,8 +48,6 @@ CSqlError CSqliteDatabase::Execute(const std::string& sql) {
   return ErrorOf(m_db, sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr));
 }
 
-CSqlError CSqliteDatabase::LastError() const { return ErrorOf(m_db, sqlite3_errcode(m_db)); }
-
 std::string CSqliteDatabase::DeclaredTypeOf(const std::string& column) const {
   CSqliteStatement lookup;
   const char* query =

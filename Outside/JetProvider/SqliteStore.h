@@ -55,7 +55,6 @@ class CSqliteDatabase {
   // Runs statements that return no rows (transaction control, pragmas).
   CSqlError Execute(const std::string& sql);
   sqlite3* Handle() const { return m_db; }
-  CSqlError LastError() const;
   // The declared type of the first column of that name in any table, or
   // empty when no table has one.
   std::string DeclaredTypeOf(const std::string& column) const;
