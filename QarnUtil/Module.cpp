@@ -55,12 +55,4 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return qcom::CanUnloadNow(); }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {
-  return qcom::GetClassObject(qarnutil::kModule, clsid, iid, ppv);
-}
-
-STDAPI DllRegisterServer() { return qcom::RegisterServer(qarnutil::kModule); }
-
-STDAPI DllUnregisterServer() { return qcom::UnregisterServer(qarnutil::kModule); }
+QCOM_MODULE_ENTRY_POINTS(qarnutil::kModule)

@@ -15,20 +15,6 @@ const qcom::CModuleDescription kModule = {kClasses, sizeof(kClasses) / sizeof(kC
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    qcom::SetModuleInstance(instance);
-    ::DisableThreadLibraryCalls(instance);
-  }
-  return TRUE;
-}
+QCOM_PLAIN_DLLMAIN()
 
-STDAPI DllCanUnloadNow() { return qcom::CanUnloadNow(); }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {
-  return qcom::GetClassObject(kModule, clsid, iid, ppv);
-}
-
-STDAPI DllRegisterServer() { return qcom::RegisterServer(kModule); }
-
-STDAPI DllUnregisterServer() { return qcom::UnregisterServer(kModule); }
+QCOM_MODULE_ENTRY_POINTS(kModule)

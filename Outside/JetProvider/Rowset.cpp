@@ -84,8 +84,8 @@ HRESULT MapColumnIds(const std::vector<CRowsetColumn>& columns, DBORDINAL count,
   return found ? DB_S_ERRORSOCCURRED : DB_E_ERRORSOCCURRED;
 }
 
-CRowset::CRowset(IUnknown* outer, CRowsetData data, IUnknown* specification)
-    : CUnknownBase(outer), m_data(std::move(data)), m_specification(specification) {
+CRowset::CRowset(IUnknown* outer, CRowsetData data, IUnknown* creator)
+    : CUnknownBase(outer), m_data(std::move(data)), m_creator(creator) {
   m_rowReferences.assign(m_data.rows.size(), 0);
 }
 
@@ -212,11 +212,11 @@ STDMETHODIMP CRowset::GetReferencedRowset(DBORDINAL ordinal, REFIID, IUnknown** 
   return ordinal == 0 || ordinal > m_data.columns.size() ? DB_E_BADORDINAL : DB_E_NOTAREFERENCECOLUMN;
 }
 
-STDMETHODIMP CRowset::GetSpecification(REFIID iid, IUnknown** specification) {
-  if (!specification) return E_INVALIDARG;
-  *specification = nullptr;
-  if (!m_specification) return S_FALSE;
-  return m_specification->QueryInterface(iid, reinterpret_cast<void**>(specification));
+STDMETHODIMP CRowset::GetSpecification(REFIID iid, IUnknown** creator) {
+  if (!creator) return E_INVALIDARG;
+  *creator = nullptr;
+  if (!m_creator) return S_FALSE;
+  return m_creator->QueryInterface(iid, reinterpret_cast<void**>(creator));
 }
 
 }  // namespace jet

@@ -35,7 +35,7 @@ class CRowset : public qcom::CUnknownBase,
                 public IColumnsInfo,
                 public IRowsetInfo {
  public:
-  CRowset(IUnknown* outer, CRowsetData data, IUnknown* specification);
+  CRowset(IUnknown* outer, CRowsetData data, IUnknown* creator);
 
   QCOM_DELEGATING_IUNKNOWN
 
@@ -57,7 +57,7 @@ class CRowset : public qcom::CUnknownBase,
   STDMETHODIMP GetProperties(ULONG idSetCount, const DBPROPIDSET idSets[], ULONG* setCount,
                              DBPROPSET** sets) override;
   STDMETHODIMP GetReferencedRowset(DBORDINAL ordinal, REFIID iid, IUnknown** rowset) override;
-  STDMETHODIMP GetSpecification(REFIID iid, IUnknown** specification) override;
+  STDMETHODIMP GetSpecification(REFIID iid, IUnknown** creator) override;
 
  protected:
   HRESULT QueryOwnInterface(REFIID iid, void** ppv) override;
@@ -73,7 +73,7 @@ class CRowset : public qcom::CUnknownBase,
   CRowsetData m_data;
   std::vector<DBREFCOUNT> m_rowReferences;
   size_t m_position = 0;
-  qcom::CComPtr<IUnknown> m_specification;
+  qcom::CComPtr<IUnknown> m_creator;
 };
 
 }  // namespace jet
