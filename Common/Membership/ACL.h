@@ -153,6 +153,12 @@ class CACL {
   void MergeErrorDocument(const char* value);
   void MergeRedirect(const char* value);
 
+#ifdef _WIN32
+  HRESULT SaveDirectoryFile(const std::string& physicalPath, const char* lpszIdentity, const std::string& fileName,
+                            BSTR* pbstrError);
+  HRESULT SaveSection(const std::string& physicalPath, const char* lpszIdentity, const std::string& virtualPath,
+                      const std::string& singleFile, BSTR* pbstrError);
+#endif
   void WriteDataSource(std::string& body) const;
   std::string DiskQuotaLine();
 };
