@@ -4,6 +4,7 @@
 BUILD      ?= build/win32
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?=
+export JOBS
 
 .PHONY: all bootstrap build test bench demo clean
 
@@ -12,11 +13,8 @@ all: build
 bootstrap:
 	@scripts/bootstrap.sh
 
-$(BUILD)/CMakeCache.txt: | bootstrap
-	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw32.cmake
-
-build: bootstrap $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j$(JOBS)
+build: bootstrap
+	@scripts/build.sh $(BUILD)
 
 test: build
 	ctest --test-dir $(BUILD) -LE bench -j$(JOBS) --output-on-failure $(CTEST_ARGS)

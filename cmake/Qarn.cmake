@@ -7,10 +7,30 @@ else()
   set(_qarn_default_deps "${CMAKE_SOURCE_DIR}/.deps")
 endif()
 set(QARN_DEPS_DIR "${_qarn_default_deps}" CACHE PATH "Folder the bootstrap script built the third-party libraries into")
-set(QARN_MINGW_PREFIX "${QARN_DEPS_DIR}/mingw")
 set(QARN_IDL_DIR "${QARN_DEPS_DIR}/idl")
 set(QARN_SQLITE_DIR "${QARN_DEPS_DIR}/sqlite")
-set(QARN_WINE_STDOLE_DIR "/usr/lib/i386-linux-gnu/wine/i386-windows")
+option(QARN_BUILD_TESTS "Build the tests and run them under Wine" ON)
+
+# The deliverables are 32-bit. On a machine that cannot run 32-bit code the
+# tests use a 64-bit build of the same sources (scripts/test-arch.sh).
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(QARN_MINGW_PREFIX "${QARN_DEPS_DIR}/mingw64")
+  set(QARN_WIDL x86_64-w64-mingw32-widl)
+  set(QARN_WINE_STDOLE_DIR "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows")
+  set(QARN_WINEARCH win64)
+  set(QARN_WINELOADER /usr/lib/wine/wine64)
+else()
+  set(QARN_MINGW_PREFIX "${QARN_DEPS_DIR}/mingw")
+  set(QARN_WIDL i686-w64-mingw32-widl)
+  set(QARN_WINE_STDOLE_DIR "/usr/lib/i386-linux-gnu/wine/i386-windows")
+  set(QARN_WINEARCH win32)
+  set(QARN_WINELOADER /usr/lib/wine/wine)
+endif()
+if(EXISTS /usr/lib/wine/wineserver64)
+  set(QARN_WINESERVER /usr/lib/wine/wineserver64)
+else()
+  set(QARN_WINESERVER /usr/lib/wine/wineserver32)
+endif()
 
 # --- third-party libraries (static, built by scripts/bootstrap.sh) ---------
 
@@ -46,10 +66,10 @@ function(qarn_add_typelib target idl)
   set(out "${CMAKE_CURRENT_BINARY_DIR}")
   add_custom_command(
     OUTPUT "${out}/${name}.tlb" "${out}/${name}_h.h" "${out}/${name}_i.c"
-    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -L "${QARN_WINE_STDOLE_DIR}"
+    COMMAND ${QARN_WIDL} -I "${QARN_IDL_DIR}" -L "${QARN_WINE_STDOLE_DIR}"
             -t -o "${out}/${name}.tlb" "${idl_abs}"
-    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -h -o "${out}/${name}_h.h" "${idl_abs}"
-    COMMAND widl -m32 --win32 -I "${QARN_IDL_DIR}" -u -o "${out}/${name}_i.c" "${idl_abs}"
+    COMMAND ${QARN_WIDL} -I "${QARN_IDL_DIR}" -h -o "${out}/${name}_h.h" "${idl_abs}"
+    COMMAND ${QARN_WIDL} -I "${QARN_IDL_DIR}" -u -o "${out}/${name}_i.c" "${idl_abs}"
     DEPENDS "${idl_abs}"
     COMMENT "widl ${name}.idl")
   add_library(${target} STATIC "${out}/${name}_i.c")
@@ -58,7 +78,39 @@ function(qarn_add_typelib target idl)
   add_dependencies(${target} ${target}_tlb)
 endfunction()
 
+# --- COM server exports ------------------------------------------------------
+
+# qarn_add_com_server_exports(<target>): exports the four entry points of an
+# in-process COM server by their plain names (i686 decorates stdcall names).
+function(qarn_add_com_server_exports target)
+  set(exports DllCanUnloadNow 0 DllGetClassObject 12 DllRegisterServer 0 DllUnregisterServer 0)
+  set(def "LIBRARY ${target}.dll\nEXPORTS\n")
+  while(exports)
+    list(POP_FRONT exports name bytes)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+      string(APPEND def "  ${name} PRIVATE\n")
+    else()
+      string(APPEND def "  ${name} = ${name}@${bytes} PRIVATE\n")
+    endif()
+  endwhile()
+  file(WRITE "${CMAKE_CURRENT_BINARY_DIR}/${target}.def" "${def}")
+  target_sources(${target} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}/${target}.def")
+endfunction()
+
+# Adds each listed subfolder that has a CMakeLists.txt.
+function(qarn_add_present_subdirectories)
+  foreach(dir ${ARGN})
+    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt")
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
 # --- Wine ------------------------------------------------------------------
+
+if(NOT QARN_BUILD_TESTS)
+  return()
+endif()
 
 string(MD5 _qarn_build_hash "${CMAKE_BINARY_DIR}")
 string(SUBSTRING "${_qarn_build_hash}" 0 3 _qarn_hex)
@@ -66,16 +118,16 @@ math(EXPR _qarn_display "0x${_qarn_hex} % 400 + 100")
 set(QARN_DISPLAY ":${_qarn_display}" CACHE STRING "X display of the tests' Xvfb")
 set(QARN_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
 set(QARN_LOCALE_DIR "${CMAKE_BINARY_DIR}/locale")
+set(QARN_WINE_ENV "${CMAKE_BINARY_DIR}/wine-env.sh")
+configure_file("${CMAKE_SOURCE_DIR}/scripts/wine-env.sh.in" "${QARN_WINE_ENV}" @ONLY)
 configure_file("${CMAKE_SOURCE_DIR}/scripts/wine-run.sh.in" "${CMAKE_BINARY_DIR}/wine-run" @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(QARN_WINE_RUN "${CMAKE_BINARY_DIR}/wine-run")
 set(CMAKE_CROSSCOMPILING_EMULATOR "${QARN_WINE_RUN}")
 
 # The prefix, Xvfb and a persistent wineserver live for the whole test run.
-add_test(NAME wineprefix_setup
-  COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" setup "${QARN_WINEPREFIX}" "${QARN_DISPLAY}" "${QARN_LOCALE_DIR}")
-add_test(NAME wineprefix_stop
-  COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" stop "${QARN_WINEPREFIX}" "${QARN_DISPLAY}")
+add_test(NAME wineprefix_setup COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" setup "${QARN_WINE_ENV}")
+add_test(NAME wineprefix_stop COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" stop "${QARN_WINE_ENV}")
 set_tests_properties(wineprefix_setup PROPERTIES FIXTURES_SETUP wineprefix TIMEOUT 300)
 set_tests_properties(wineprefix_stop PROPERTIES FIXTURES_CLEANUP "wineprefix;registered" TIMEOUT 60)
 
@@ -126,13 +178,4 @@ endfunction()
 # 'make bench' and left out of 'make test'.
 function(qarn_add_wine_bench)
   qarn_add_wine_test(${ARGN} LABELS bench TIMEOUT 1800)
-endfunction()
-
-# Adds each listed subfolder that has a CMakeLists.txt.
-function(qarn_add_present_subdirectories)
-  foreach(dir ${ARGN})
-    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt")
-      add_subdirectory(${dir})
-    endif()
-  endforeach()
 endfunction()

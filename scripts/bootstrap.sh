@@ -15,9 +15,10 @@ as_root() {
 }
 
 PACKAGES=(
-  wine32:i386 wine
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-  binutils-mingw-w64-i686 mingw-w64-tools
+  wine32:i386 wine64 wine
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  mingw-w64-tools
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   cmake make g++ clang dpkg-dev tcl openssl locales python3
 )
@@ -78,30 +79,34 @@ fetch_source() {
   echo "$dir/tree"
 }
 
-TOOLCHAIN="$ROOT/cmake/toolchain-i686-mingw32.cmake"
-PREFIX="$DEPS/mingw"
+# Static libraries per architecture: i686 for the deliverables, x86_64 too
+# when the tests run as 64-bit (see test-arch.sh).
+prefix_of() { if [ "$1" = i686 ]; then echo "$DEPS/mingw"; else echo "$DEPS/mingw64"; fi; }
+toolchain_of() { echo "$ROOT/cmake/toolchain-$1-mingw32.cmake"; }
 
 build_log4cplus() {
+  local arch=$1 PREFIX; PREFIX=$(prefix_of "$1")
   [ -f "$PREFIX/lib/liblog4cplus.a" ] && return 0
   local src; src=$(fetch_source log4cplus)
-  log "building log4cplus for i686-w64-mingw32"
-  cmake -S "$src" -B "$DEPS/build/log4cplus" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+  log "building log4cplus for $arch-w64-mingw32"
+  cmake -S "$src" -B "$DEPS/build/log4cplus-$arch" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$arch")" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
     -DBUILD_SHARED_LIBS=OFF -DUNICODE=OFF -DLOG4CPLUS_BUILD_TESTING=OFF -DWITH_UNIT_TESTS=OFF \
     -DLOG4CPLUS_BUILD_LOGGINGSERVER=OFF -DLOG4CPLUS_ENABLE_DECORATED_LIBRARY_NAME=OFF \
-    -DLOG4CPLUS_ENABLE_THREAD_POOL=OFF >"$DEPS/build-log4cplus.log" 2>&1
-  cmake --build "$DEPS/build/log4cplus" -j"$(nproc)" >>"$DEPS/build-log4cplus.log" 2>&1
-  cmake --install "$DEPS/build/log4cplus" >>"$DEPS/build-log4cplus.log" 2>&1
+    -DLOG4CPLUS_ENABLE_THREAD_POOL=OFF >"$DEPS/build-log4cplus-$arch.log" 2>&1
+  cmake --build "$DEPS/build/log4cplus-$arch" -j"$(nproc)" >>"$DEPS/build-log4cplus-$arch.log" 2>&1
+  cmake --install "$DEPS/build/log4cplus-$arch" >>"$DEPS/build-log4cplus-$arch.log" 2>&1
 }
 
 build_googletest() {
+  local arch=$1 PREFIX; PREFIX=$(prefix_of "$1")
   [ -f "$PREFIX/lib/libgtest.a" ] && return 0
-  log "building googletest for i686-w64-mingw32"
-  cmake -S /usr/src/googletest -B "$DEPS/build/googletest" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+  log "building googletest for $arch-w64-mingw32"
+  cmake -S /usr/src/googletest -B "$DEPS/build/googletest-$arch" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$arch")" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DBUILD_SHARED_LIBS=OFF \
-    -Dgtest_disable_pthreads=OFF >"$DEPS/build-googletest.log" 2>&1
-  cmake --build "$DEPS/build/googletest" -j"$(nproc)" >>"$DEPS/build-googletest.log" 2>&1
-  cmake --install "$DEPS/build/googletest" >>"$DEPS/build-googletest.log" 2>&1
+    -Dgtest_disable_pthreads=OFF >"$DEPS/build-googletest-$arch.log" 2>&1
+  cmake --build "$DEPS/build/googletest-$arch" -j"$(nproc)" >>"$DEPS/build-googletest-$arch.log" 2>&1
+  cmake --install "$DEPS/build/googletest-$arch" >>"$DEPS/build-googletest-$arch.log" 2>&1
 }
 
 collect_idl() {
@@ -126,8 +131,11 @@ make_sqlite_amalgamation() {
 main() {
   mkdir -p "$DEPS"
   install_packages
-  build_log4cplus
-  build_googletest
+  local arch
+  for arch in $(printf '%s\n' i686 "$("$ROOT/scripts/test-arch.sh")" | sort -u); do
+    build_log4cplus "$arch"
+    build_googletest "$arch"
+  done
   collect_idl
   make_sqlite_amalgamation
 }

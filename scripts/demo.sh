@@ -11,9 +11,9 @@ DEMO_DISPLAY=$(grep -m1 '^QARN_DISPLAY' "$BUILD/CMakeCache.txt" | sed 's/.*=:\([
 export QARN_DEMO_DISPLAY=":$((DEMO_DISPLAY + 1))"
 if [ -n "${DISPLAY:-}" ]; then export DISPLAY_FOR_WINE=$DISPLAY; else export DISPLAY_FOR_WINE=$QARN_DEMO_DISPLAY; fi
 
-stop() { "$ROOT/scripts/wine-prefix.sh" stop "$QARN_WINEPREFIX" "$QARN_DEMO_DISPLAY"; }
+stop() { "$ROOT/scripts/wine-prefix.sh" stop "$BUILD/wine-env.sh"; }
 trap stop EXIT
-"$ROOT/scripts/wine-prefix.sh" setup "$QARN_WINEPREFIX" "$QARN_DEMO_DISPLAY" "$BUILD/locale"
+"$ROOT/scripts/wine-prefix.sh" setup "$BUILD/wine-env.sh"
 
 for step in "$ROOT"/scripts/demo.d/*.sh; do
   echo "== $(sed -n 's/^# demo: //p' "$step")"

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Configures and builds the tree.
+#   build.sh BUILD_DIR
+# BUILD_DIR is the tested build: 32-bit where this machine runs 32-bit code,
+# else 64-bit (see test-arch.sh). The 32-bit deliverables are always built;
+# when the tested build is 64-bit they are built alone in build/i686.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$1
+JOBS=${JOBS:-$(nproc)}
+arch=$("$ROOT/scripts/test-arch.sh")
+
+configure() {  # dir arch tests
+  local dir=$1 toolchain="$ROOT/cmake/toolchain-$2-mingw32.cmake"
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -q "^CMAKE_TOOLCHAIN_FILE:.*=$toolchain\$" "$dir/CMakeCache.txt"; then
+    rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"  # another architecture was built here
+  fi
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQARN_BUILD_TESTS="$3" >/dev/null
+}
+
+configure "$BUILD" "$arch" ON
+if [ "$arch" != i686 ]; then
+  echo "[build] this machine cannot run 32-bit code: tests use a 64-bit build; 32-bit deliverables in build/i686"
+  configure "$ROOT/build/i686" i686 OFF
+  cmake --build "$ROOT/build/i686" -j"$JOBS"
+fi
+cmake --build "$BUILD" -j"$JOBS"
