@@ -2,6 +2,11 @@
 // that asks ReadFile for one byte at a time, in the same run:
 //  - a target ten folders deep with a 2,000-line access file in every folder;
 //  - a section of a single access file of 10,000 sections.
+// Each is measured with the library logger at INFO (a deployed threshold: the
+// DEBUG records of every line are not composed) and at DEBUG without an
+// appender (log4cplus's unconfigured default: every line's records are
+// composed and dropped). The target (20x) applies at INFO; at DEBUG the
+// per-line records cost the same in both readers and bound the ratio.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +16,7 @@
 #include "AccessFileLines.h"
 #include "MembershipTesting.h"
 #include "Win32TestSupport.h"
+#include "logging.h"
 
 namespace {
 
@@ -71,11 +77,13 @@ double TimeLoad(const CTarget& t, std::size_t readBuffer, int rounds) {
   return best;
 }
 
-double Compare(const char* title, const CTarget& target) {
+double Compare(const char* title, const CTarget& target, log4cplus::LogLevel level, const char* levelName) {
+  qlog::LibraryLogger().setLogLevel(level);
   const double buffered = TimeLoad(target, qacl::kDefaultReadBuffer, 5);
   const double bytewise = TimeLoad(target, 1, 2);
   const double ratio = bytewise / buffered;
-  std::printf("%s: buffered %.1f ms, one byte per ReadFile %.1f ms, ratio %.1fx\n", title, buffered, bytewise, ratio);
+  std::printf("%s, logger at %s: buffered %.1f ms, one byte per ReadFile %.1f ms, ratio %.1fx\n", title, levelName,
+              buffered, bytewise, ratio);
   return ratio;
 }
 
@@ -100,9 +108,14 @@ int main() {
   registry.SetString("SOFTWARE\\QARN Vesmoro\\Config\\single", nullptr, single);
   ::CreateDirectoryA((site + "\\s9876").c_str(), nullptr);
 
-  const double deep = Compare("ten folders deep, 2000 lines each", {"deep", site, folder, virtualPath});
-  const double sections = Compare("single file of 10000 sections", {"single", site, site + "\\s9876", "/s9876"});
+  const CTarget deepTarget{"deep", site, folder, virtualPath};
+  const CTarget sectionTarget{"single", site, site + "\\s9876", "/s9876"};
+  qlog::EnsureLoggingConfigured();
+  const double deep = Compare("ten folders deep, 2000 lines each", deepTarget, log4cplus::INFO_LOG_LEVEL, "INFO");
+  const double sections = Compare("single file of 10000 sections", sectionTarget, log4cplus::INFO_LOG_LEVEL, "INFO");
+  Compare("ten folders deep, 2000 lines each", deepTarget, log4cplus::DEBUG_LOG_LEVEL, "DEBUG");
+  Compare("single file of 10000 sections", sectionTarget, log4cplus::DEBUG_LOG_LEVEL, "DEBUG");
   const bool met = deep >= 20.0 && sections >= 20.0;
-  std::printf("target of 20x %s\n", met ? "met" : "NOT met");
+  std::printf("target of 20x (logger at INFO) %s\n", met ? "met" : "NOT met");
   return met ? 0 : 1;
 }
