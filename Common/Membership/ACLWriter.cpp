@@ -2,6 +2,8 @@
 // rendered back into permission text.
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
+#include <utility>
 
 #include "ACL.h"
 #include "ACLDirectives.h"
@@ -26,11 +28,16 @@ class CBodyWriter {
   void Line(const std::string& text) { m_body.append(text).append(kEndOfLine); }
   void Blank() { m_body.append(kEndOfLine); }
   void Raw(const std::string& text) { m_body.append(text); }
-  // "Word value" when the value is not empty; answers whether it wrote.
-  bool ValueLine(Directive code, const std::string& value) {
-    if (value.empty()) return false;
-    Line(Word(code) + " " + value);
-    return true;
+  // "Word value" for each value that is not empty; answers whether any was
+  // written.
+  bool ValueLines(std::initializer_list<std::pair<Directive, const std::string*>> values) {
+    bool written = false;
+    for (const auto& value : values) {
+      if (value.second->empty()) continue;
+      Line(Word(value.first) + " " + *value.second);
+      written = true;
+    }
+    return written;
   }
   // The names after the word, ", " between them, wrapped before a line
   // would grow too long, and a blank line after the last.
@@ -197,37 +204,37 @@ void CACL::WriteDataSource(std::string& body) const {
   if (m_nDataSourceType >= 1 && m_nDataSourceType <= 4) {
     out.Line(Word(kDataSourceType) + " " + std::to_string(m_nDataSourceType));
   }
-  bool any = out.ValueLine(kAuthUserFile, m_strAuthUserFile);
-  any |= out.ValueLine(kAuthGroupFile, m_strAuthGroupFile);
-  any |= out.ValueLine(kAuthUserFileCredentials, m_strAuthUserFileCredentials);
-  if (any) out.Blank();
+  if (out.ValueLines({{kAuthUserFile, &m_strAuthUserFile},
+                      {kAuthGroupFile, &m_strAuthGroupFile},
+                      {kAuthUserFileCredentials, &m_strAuthUserFileCredentials}})) {
+    out.Blank();
+  }
 
   for (const auto& line : ConnectionLines(m_strConnectionString)) out.Line(line);
-  any = !m_strConnectionString.empty();
-  any |= out.ValueLine(kOledbQueryUserByID, m_strQueryUserByID);
-  any |= out.ValueLine(kOledbQueryUserByCertificateID, m_strQueryUserByCertificateID);
-  any |= out.ValueLine(kOledbQueryUserByName, m_strQueryUserByName);
-  any |= out.ValueLine(kOledbQueryGroup, m_strQueryGroup);
-  if (any) out.Blank();
+  const bool queries = out.ValueLines({{kOledbQueryUserByID, &m_strQueryUserByID},
+                                       {kOledbQueryUserByCertificateID, &m_strQueryUserByCertificateID},
+                                       {kOledbQueryUserByName, &m_strQueryUserByName},
+                                       {kOledbQueryGroup, &m_strQueryGroup}});
+  if (queries || !m_strConnectionString.empty()) out.Blank();
 
-  any = out.ValueLine(kLdapURL, m_strLDAPURL);
-  any |= out.ValueLine(kLdapBindDN, m_strLDAPBindDN);
-  any |= out.ValueLine(kLdapBindPassword, m_strLDAPBindPassword);
-  any |= out.ValueLine(kLdapGroupAttribute, m_strLDAPGroupAttribute);
+  bool ldap = out.ValueLines({{kLdapURL, &m_strLDAPURL},
+                              {kLdapBindDN, &m_strLDAPBindDN},
+                              {kLdapBindPassword, &m_strLDAPBindPassword},
+                              {kLdapGroupAttribute, &m_strLDAPGroupAttribute}});
   if (m_bLDAPGroupAttributeIsDN == 0) {
     out.Line(Word(kLdapGroupAttributeIsDN) + " NO");
-    any = true;
+    ldap = true;
   }
-  any |= out.ValueLine(kLdapRootContext, m_strLDAPRootContext);
-  any |= out.ValueLine(kLdapAttributes, m_strLDAPAttributes);
-  if (any) out.Blank();
+  ldap |= out.ValueLines({{kLdapRootContext, &m_strLDAPRootContext}, {kLdapAttributes, &m_strLDAPAttributes}});
+  if (ldap) out.Blank();
 
-  any = out.ValueLine(kAdsiProvider, m_strADSIProvider);
-  any |= out.ValueLine(kAdsiDomain, m_strADSIDomain);
-  any |= out.ValueLine(kAdsiServer, m_strADSIServer);
-  any |= out.ValueLine(kAdsiUserName, m_strADSIUserName);
-  any |= out.ValueLine(kAdsiPassword, m_strADSIPassword);
-  if (any) out.Blank();
+  if (out.ValueLines({{kAdsiProvider, &m_strADSIProvider},
+                      {kAdsiDomain, &m_strADSIDomain},
+                      {kAdsiServer, &m_strADSIServer},
+                      {kAdsiUserName, &m_strADSIUserName},
+                      {kAdsiPassword, &m_strADSIPassword}})) {
+    out.Blank();
+  }
   body += out.Take();
 }
 

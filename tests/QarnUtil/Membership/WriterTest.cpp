@@ -171,41 +171,14 @@ TEST(Writer, WhatIsWrittenReadsBack) {
   acl.m_strPermissions = "<Limit 'GET'>\r\n<Files '*'>\r\nrequire group \"Site Admins\"\r\n</Files>\r\n</Limit>\r\n";
   acl.m_strSectionName = "ignored";
 
+  const std::string body = acl.BodyText();
   CACL back;
-  acltest::MergeOwn(back, acl.BodyText());
-  EXPECT_EQ(back.m_bAllowFrontPage, 1);
-  EXPECT_EQ(back.m_strAuthName, acl.m_strAuthName);
-  EXPECT_EQ(back.m_strAuthType, acl.m_strAuthType);
-  EXPECT_EQ(back.m_strLoginForm, acl.m_strLoginForm);
-  EXPECT_EQ(back.m_nTimeOut, 20);
+  acltest::MergeOwn(back, body);
+  EXPECT_EQ(back.BodyText(), body) << "writing what was read gives the same file";
+  EXPECT_EQ(back.m_bOwnDataSource, 1);
+  EXPECT_EQ(back.m_strConnectionString, acl.m_strConnectionString);
   EXPECT_EQ(back.m_llDiskQuota, 1048576000);
   EXPECT_EQ(back.m_nQuotaUnit, CACL::QuotaMegabytes);
-  EXPECT_EQ(back.m_bDenyPhysicalPath, 1);
-  EXPECT_EQ(back.m_strDebug, "on");
-  EXPECT_EQ(back.m_bOwnDataSource, 1);
-  EXPECT_EQ(back.m_nDataSourceType, 2);
-  EXPECT_EQ(back.m_strAuthUserFile, "u");
-  EXPECT_EQ(back.m_strAuthUserFileCredentials, "c");
-  EXPECT_EQ(back.m_strConnectionString, acl.m_strConnectionString);
-  EXPECT_EQ(back.m_strQueryUserByID, "q1 ?");
-  EXPECT_EQ(back.m_strQueryUserByCertificateID, "q2 ?");
-  EXPECT_EQ(back.m_strQueryUserByName, "q3 ?");
-  EXPECT_EQ(back.m_strLDAPURL, "ldap://h");
-  EXPECT_EQ(back.m_strLDAPBindDN, "cn=x");
-  EXPECT_EQ(back.m_strLDAPBindPassword, "p");
-  EXPECT_EQ(back.m_strLDAPGroupAttribute, "member");
-  EXPECT_EQ(back.m_bLDAPGroupAttributeIsDN, 0);
-  EXPECT_EQ(back.m_strLDAPRootContext, "dc=x");
-  EXPECT_EQ(back.m_strLDAPAttributes, "cn");
-  EXPECT_EQ(back.m_strADSIProvider, "WinNT");
-  EXPECT_EQ(back.m_strADSIDomain, "D");
-  EXPECT_EQ(back.m_strADSIServer, "S");
-  EXPECT_EQ(back.m_strADSIUserName, "U");
-  EXPECT_EQ(back.m_strADSIPassword, "P");
-  EXPECT_EQ(back.m_ErrorDocuments, acl.m_ErrorDocuments);
-  EXPECT_EQ(back.m_Redirects, acl.m_Redirects);
-  EXPECT_EQ(back.m_DenyAccess, acl.m_DenyAccess);
-  EXPECT_EQ(back.m_AllowEditConfig, acl.m_AllowEditConfig);
   EXPECT_EQ(back.m_strPermissions, acl.m_strPermissions);
 }
 
