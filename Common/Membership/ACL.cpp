@@ -352,10 +352,11 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
   std::vector<std::string> files;
   int scope = CACLPermission::FilesScope;
   std::size_t pos = 0;
+  std::string line;
   while (pos < text.size()) {
     while (pos < text.size() && IsFormatSpace(text[pos])) ++pos;
     const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
-    const std::string line = text.substr(pos, end - pos);
+    line.assign(text, pos, end - pos);
     pos = end;
     const char* value = line.c_str();
     if (*value == '\0' || *value == '#') continue;

@@ -61,6 +61,21 @@ const char* const kDirectiveWords[kDirectiveCount] = {
     "Redirect",
 };
 
+struct CDirectiveWord {
+  const char* text;
+  std::size_t length;
+};
+
+// The table with the word lengths, measured once.
+const std::vector<CDirectiveWord>& DirectiveWords() {
+  static const std::vector<CDirectiveWord> words = [] {
+    std::vector<CDirectiveWord> table;
+    for (const char* word : kDirectiveWords) table.push_back({word, std::strlen(word)});
+    return table;
+  }();
+  return words;
+}
+
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
@@ -98,7 +113,7 @@ std::string FirstToken(const char* text, const char* delimiters) {
   return std::string(text, std::strcspn(text, delimiters));
 }
 
-bool EqualsNoCase(const std::string& a, const std::string& b) {
+bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
@@ -106,7 +121,7 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
@@ -146,11 +161,11 @@ int GetDirectiveCode(const char** ppszDirective) {
   QTRACE_FUNCTION("GetDirectiveCode");
   const char* line = *ppszDirective;
   QLOG_STRING(DEBUG, "Params", "lpszDirective", line);
+  const auto& words = qacl::DirectiveWords();
   for (int code = 0; code < qacl::kDirectiveCount; ++code) {
-    const char* word = qacl::kDirectiveWords[code];
-    const std::size_t length = std::strlen(word);
-    if (std::strncmp(line, word, length) == 0) {
-      *ppszDirective = qacl::SkipSpace(line + length);
+    const auto& word = words[code];
+    if (line[0] == word.text[0] && std::strncmp(line, word.text, word.length) == 0) {
+      *ppszDirective = qacl::SkipSpace(line + word.length);
       QLOG_VALUE(DEBUG, "Directive found", "Index of lpszDirective", code);
       return code;
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qacl {
@@ -77,8 +78,8 @@ std::vector<std::string> Tokens(const char* text, const char* delimiters);
 std::string FirstToken(const char* text, const char* delimiters);
 
 // Case rules of the format: ASCII letters only, as the "C" locale has them.
-bool EqualsNoCase(const std::string& a, const std::string& b);
-bool StartsWithNoCase(const std::string& text, const std::string& prefix);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool LessNoCase(const std::string& a, const std::string& b);
 std::string UpperCase(std::string text);
 

@@ -2,6 +2,7 @@
 // rendered back into permission text.
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <initializer_list>
 #include <utility>
 
@@ -111,31 +112,40 @@ std::vector<std::string> RequireLines(const CACLPermission& record) {
   return lines;
 }
 
-struct CPermissionGroup {
-  int scope;
+// Where a record's require lines stand: its block's scope, method text and
+// section line.
+struct CPermissionPlace {
+  int scope = 0;
   std::string methods;
   std::string section;
-  std::vector<std::string> requireLines;
 
-  bool SameBlock(const CPermissionGroup& other) const {
+  bool operator==(const CPermissionPlace& other) const {
     return scope == other.scope && EqualsNoCase(methods, other.methods) && EqualsNoCase(section, other.section);
   }
 };
 
-CPermissionGroup GroupOf(const CACLPermission& record) {
-  CPermissionGroup group;
-  group.scope = record.m_nScope;
-  ArrayToString(group.methods, record.m_Methods, " ", 1);
+CPermissionPlace PlaceOf(const CACLPermission& record) {
+  CPermissionPlace place;
+  place.scope = record.m_nScope;
+  ArrayToString(place.methods, record.m_Methods, " ", 1);
   if (record.m_nScope == CACLPermission::DirectoryScope) {
-    group.section = "<Directory>";
+    place.section = "<Directory>";
   } else {
-    group.section = Word(kFilesOpen) + " ";
-    ArrayToString(group.section, record.m_Files, ", ", 1);
-    group.section += ">";
+    place.section = Word(kFilesOpen) + " ";
+    ArrayToString(place.section, record.m_Files, ", ", 1);
+    place.section += ">";
   }
-  group.requireLines = RequireLines(record);
-  return group;
+  return place;
 }
+
+bool SameBlockLists(const CACLPermission& a, const CACLPermission& b) {
+  return a.m_nScope == b.m_nScope && a.m_Methods == b.m_Methods && a.m_Files == b.m_Files;
+}
+
+struct CPermissionGroup {
+  CPermissionPlace place;
+  std::vector<std::string> requireLines;
+};
 
 }  // namespace
 
@@ -152,23 +162,29 @@ void ArrayToString(std::string& text, const std::vector<std::string>& list, cons
 void CACL::PermissionsToText(CACLPermissionRefs records, std::string& text, int bInherited) {
   QTRACE_FUNCTION("CACL::PermissionsToText");
   std::vector<CPermissionGroup> groups;
+  // Records of one block share their lists: their place is rendered once.
+  const CACLPermission* previous = nullptr;
+  CPermissionPlace place;
   for (const CACLPermission* record : records) {
     if (record->m_bInherited != bInherited || record->m_Files.empty()) continue;
-    CPermissionGroup group = GroupOf(*record);
+    if (!previous || !SameBlockLists(*previous, *record)) place = PlaceOf(*record);
+    previous = record;
+    std::vector<std::string> lines = RequireLines(*record);
     auto same = std::find_if(groups.begin(), groups.end(),
-                             [&](const CPermissionGroup& earlier) { return earlier.SameBlock(group); });
+                             [&](const CPermissionGroup& earlier) { return earlier.place == place; });
     if (same == groups.end()) {
-      groups.push_back(std::move(group));
+      groups.push_back({place, std::move(lines)});
     } else {
-      same->requireLines.insert(same->requireLines.end(), group.requireLines.begin(), group.requireLines.end());
+      same->requireLines.insert(same->requireLines.end(), std::make_move_iterator(lines.begin()),
+                                std::make_move_iterator(lines.end()));
     }
   }
   text.clear();
   for (const auto& group : groups) {
-    text += Word(kLimitOpen) + " " + group.methods + ">" + kEndOfLine;
-    text += group.section + kEndOfLine;
-    for (const auto& line : group.requireLines) text += line + kEndOfLine;
-    text += Word(group.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose) + ">" + kEndOfLine;
+    text.append(Word(kLimitOpen)).append(" ").append(group.place.methods).append(">").append(kEndOfLine);
+    text.append(group.place.section).append(kEndOfLine);
+    for (const auto& line : group.requireLines) text.append(line).append(kEndOfLine);
+    text += Word(group.place.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose) + ">" + kEndOfLine;
     text += Word(kLimitClose) + ">" + kEndOfLine;
     text += kEndOfLine;
   }
