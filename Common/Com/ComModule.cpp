@@ -60,7 +60,7 @@ HRESULT RegisterClassEntry(const CClassEntry& entry, const std::string& libid) {
   step(WriteKey(classKey + "\\VersionIndependentProgID", currentProgId.c_str()));
   step(WriteKey(classKey + "\\Programmable", nullptr));
   step(WriteKey(classKey + "\\InprocServer32", modulePath.c_str(), "ThreadingModel", entry.threadingModel));
-  step(WriteKey(classKey + "\\TypeLib", libid.c_str()));
+  if (!libid.empty()) step(WriteKey(classKey + "\\TypeLib", libid.c_str()));
   return hr;
 }
 
@@ -108,12 +108,12 @@ HRESULT GetClassObject(const CModuleDescription& module, REFCLSID clsid, REFIID 
 }
 
 HRESULT RegisterServer(const CModuleDescription& module) {
-  const std::string libid = GuidText(*module.libid);
+  const std::string libid = module.libid ? GuidText(*module.libid) : std::string();
   for (size_t i = 0; i < module.classCount; ++i) {
     HRESULT hr = RegisterClassEntry(module.classes[i], libid);
     if (FAILED(hr)) return hr;
   }
-  return RegisterTypeLibrary();
+  return module.libid ? RegisterTypeLibrary() : S_OK;
 }
 
 HRESULT UnregisterServer(const CModuleDescription& module) {
@@ -122,7 +122,7 @@ HRESULT UnregisterServer(const CModuleDescription& module) {
     HRESULT hr = UnregisterClassEntry(module.classes[i]);
     if (FAILED(hr) && SUCCEEDED(result)) result = hr;
   }
-  HRESULT hr = UnregisterTypeLibrary();
+  HRESULT hr = module.libid ? UnregisterTypeLibrary() : S_OK;
   return SUCCEEDED(result) ? hr : result;
 }
 

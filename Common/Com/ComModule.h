@@ -23,7 +23,7 @@ struct CClassEntry {
 struct CModuleDescription {
   const CClassEntry* classes;
   size_t classCount;
-  const GUID* libid;
+  const GUID* libid;  // null for a server without a type library
 };
 
 HRESULT GetClassObject(const CModuleDescription& module, REFCLSID clsid, REFIID iid, void** ppv);

@@ -7,6 +7,7 @@
 #include <oleauto.h>
 
 #include <new>
+#include <utility>
 
 #include "ComPtr.h"
 
@@ -72,14 +73,15 @@ class CUnknownBase {
   STDMETHODIMP_(ULONG) AddRef() override { return ControllingUnknown()->AddRef(); }           \
   STDMETHODIMP_(ULONG) Release() override { return ControllingUnknown()->Release(); }
 
-// Creates an object of class T (constructed from the outer unknown) and asks
-// it for iid. Aggregation is allowed only for IID_IUnknown, as COM requires.
-template <class T>
-HRESULT CreateComObject(IUnknown* outer, REFIID iid, void** ppv) {
+// Creates an object of class T (constructed from the outer unknown and any
+// further arguments) and asks it for iid. Aggregation is allowed only for
+// IID_IUnknown, as COM requires.
+template <class T, class... Args>
+HRESULT CreateComObject(IUnknown* outer, REFIID iid, void** ppv, Args&&... args) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (outer && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  T* object = new (std::nothrow) T(outer);
+  T* object = new (std::nothrow) T(outer, std::forward<Args>(args)...);
   if (!object) return E_OUTOFMEMORY;
   IUnknown* inner = object->InnerUnknown();
   inner->AddRef();

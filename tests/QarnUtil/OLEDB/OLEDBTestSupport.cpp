@@ -1,0 +1,175 @@
+#include "OLEDBTestSupport.h"
+
+#include <log4cplus/logger.h>
+#include <log4cplus/spi/loggingevent.h>
+
+#include <mutex>
+
+#include "Membership/AdoxCatalog.h"
+#include "logging.h"
+
+namespace oledbtest {
+
+namespace {
+
+struct CRecord {
+  int level;
+  std::string text;
+};
+
+std::vector<CRecord>& Records() {
+  static std::vector<CRecord> records;
+  return records;
+}
+
+class CCaptureAppender : public log4cplus::Appender {
+ public:
+  CCaptureAppender() = default;
+  ~CCaptureAppender() override { destructorImpl(); }
+  void close() override {}
+
+ protected:
+  void append(const log4cplus::spi::InternalLoggingEvent& event) override {
+    Records().push_back(CRecord{event.getLogLevel(), event.getMessage()});
+  }
+};
+
+}  // namespace
+
+CLogCapture::CLogCapture() : m_appender(new CCaptureAppender) {
+  qlog::EnsureLoggingConfigured();
+  qlog::LibraryLogger().addAppender(m_appender);
+  qlog::LibraryLogger().setLogLevel(log4cplus::TRACE_LOG_LEVEL);
+  Clear();
+}
+
+CLogCapture::~CLogCapture() { qlog::LibraryLogger().removeAppender(m_appender); }
+
+bool CLogCapture::Contains(int level, const std::string& text) const {
+  for (const CRecord& record : Records()) {
+    if (record.level == level && record.text == text) return true;
+  }
+  return false;
+}
+
+void CLogCapture::Clear() { Records().clear(); }
+
+std::string NewTempFolder() {
+  char base[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, base);
+  GUID guid;
+  ::CoCreateGuid(&guid);
+  char name[64];
+  wsprintfA(name, "oledb-%08lx%04x", guid.Data1, guid.Data2);
+  std::string folder = std::string(base) + name;
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+std::wstring Wide(const std::string& text) { return qcom::AnsiToWide(text); }
+
+HRESULT CreateDatabaseWithCatalog(const std::string& path) {
+  qcom::CComPtr<adox::_Catalog> catalog;
+  HRESULT hr = ::CoCreateInstance(adox::CLSID_Catalog, nullptr, CLSCTX_INPROC_SERVER, adox::IID__Catalog,
+                                  catalog.PutVoid());
+  if (FAILED(hr)) return hr;
+  qcom::CBstr connection(Wide("Provider=Microsoft.JET.OLEDB.4.0;Data Source=" + path + ";").c_str());
+  VARIANT created;
+  ::VariantInit(&created);
+  hr = catalog->Create(connection.Get(), &created);
+  if (FAILED(hr)) return hr;
+  qcom::CComPtr<adox::_Connection> opened;
+  hr = created.vt == VT_DISPATCH && created.pdispVal
+           ? created.pdispVal->QueryInterface(adox::IID__Connection20, opened.PutVoid())
+           : E_UNEXPECTED;
+  ::VariantClear(&created);
+  return SUCCEEDED(hr) ? opened->Close() : hr;
+}
+
+void COLEDBTest::SetUp() {
+  m_folder = NewTempFolder();
+  m_databasePath = m_folder + "\\vesmoro.mdb";
+  ASSERT_EQ(S_OK, CreateDatabaseWithCatalog(m_databasePath));
+  const std::wstring init = Wide("Provider=Microsoft.JET.OLEDB.4.0;Data Source=" + m_databasePath + ";");
+  ASSERT_EQ(S_OK, m_dataSource.OpenFromInitializationString(init.c_str()));
+  ASSERT_EQ(S_OK, m_session.Open(m_dataSource));
+}
+
+void COLEDBTest::TearDown() {
+  m_session.Close();
+  m_dataSource.Close();
+  ::DeleteFileA(m_databasePath.c_str());
+  ::RemoveDirectoryA(m_folder.c_str());
+}
+
+HRESULT COLEDBTest::Run(const char* sql, COLEDBCommand& command) {
+  HRESULT hr = command.Create(m_session, sql);
+  return FAILED(hr) ? hr : command.Open(nullptr);
+}
+
+HRESULT COLEDBTest::Run(const char* sql) {
+  COLEDBCommand command;
+  return Run(sql, command);
+}
+
+long COLEDBTest::Count(const char* sql) {
+  COLEDBCommand command;
+  long value = -1;
+  if (Run(sql, command) != S_OK || command.MoveFirst() != S_OK || !command.GetColumnLong(0, &value)) return -1;
+  return value;
+}
+
+HRESULT COLEDBTest::ExecuteAll(const std::vector<const char*>& statements) {
+  for (const char* statement : statements) {
+    HRESULT hr = Run(statement);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+const std::vector<const char*> kMembershipSchema = {
+    "CREATE TABLE [qmb_user] ( [user_id]   varchar(50)  CONSTRAINT [PK_qmb_user] PRIMARY KEY, [login]     "
+    "varchar(50)  NOT NULL, [password]  varchar(50)  NULL, [status]    int          NULL, [expdate]   datetime     "
+    "NULL, [name]      varchar(100) NULL, [email]     varchar(50)  NULL, [question]  varchar(50)  NULL, [answer]    "
+    "varchar(50)  NULL, [language]  varchar(20)  NULL, [lastvisit] datetime     NULL, [lastsid]   varchar(50)  NULL, "
+    "[listlength] int\t\t  NULL )",
+    "CREATE TABLE [qmb_group] ( [name]        varchar(50)  CONSTRAINT [PK_qmb_group] PRIMARY KEY, [description] "
+    "varchar(100) NULL )",
+    "CREATE TABLE [qmb_membership] ( [user_id]  varchar(50) NOT NULL CONSTRAINT [FK_qmb_membership_qmb_user] "
+    "REFERENCES [qmb_user] ([user_id]), [group]    varchar(50) NOT NULL CONSTRAINT [FK_qmb_membership_qmb_group] "
+    "REFERENCES [qmb_group] ([name]) )",
+    "CREATE TABLE [qmb_certificate] ( [certificate_id]  varchar(50) NULL, [user_id]  varchar(50) NULL , "
+    "[raw_certificate] text NULL )",
+    "CREATE TABLE qmb_ra ( certificate_id  varchar(50) NULL, request_id int NULL, user_id varchar(50) NULL, "
+    "raw_certificate text NULL, raw_request text NULL, req_status int NULL, cert_status int NULL, uid COUNTER(1,1))",
+    "CREATE UNIQUE INDEX [IX_qmb_user_login] ON [qmb_user]([login])",
+    "CREATE INDEX [IX_qmb_membership_user] ON [qmb_membership]([user_id])",
+    "CREATE INDEX [IX_qmb_membership_group] ON [qmb_membership]([group])",
+};
+
+const std::vector<const char*> kShareSchema = {
+    "CREATE TABLE [share] ( [share_id]  int  IDENTITY CONSTRAINT [PK_share] PRIMARY KEY , [user_id] varchar(32)  "
+    "NULL , [name] varchar(20)  NULL , [path] varchar(200) NULL   )",
+    "CREATE TABLE [share_rights] ( [share_id]  int  NOT NULL , [user_id] varchar(32)  NOT NULL  )",
+};
+
+const std::vector<CBuiltInRow> kBuiltInRows = {
+    {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Administrators'",
+     "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Administrators','super group')"},
+    {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Registered'",
+     "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Registered','registered users')"},
+    {"SELECT Count(*) FROM [qmb_user] WHERE [user_id] = 'Administrator'",
+     "INSERT INTO [qmb_user] ([user_id],[login],[status]) VALUES ('Administrator','Administrator',0)"},
+    {"SELECT Count(*) FROM [qmb_membership] WHERE [user_id] = 'Administrator' AND [group] = 'Administrators'",
+     "INSERT INTO [qmb_membership] ([user_id],[group]) VALUES ('Administrator','Administrators')"},
+    {"SELECT Count(*) FROM [qmb_membership] WHERE [user_id] = 'Administrator' AND [group] = 'Registered'",
+     "INSERT INTO [qmb_membership] ([user_id],[group]) VALUES ('Administrator','Registered')"},
+    {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Writers'",
+     "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Writers','writers group')"},
+    {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Readers'",
+     "INSERT INTO [qmb_group] ([name],[description]) VALUES ('Readers','readers group')"},
+    {"SELECT Count(*) FROM [qmb_membership] WHERE [user_id] = 'Administrator' AND [group] = 'Writers'",
+     "INSERT INTO [qmb_membership] ([user_id],[group]) VALUES ('Administrator','Writers')"},
+};
+
+}  // namespace oledbtest
