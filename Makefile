@@ -1,12 +1,15 @@
 # make demo   builds everything and shows the system at work under Wine
 # make test   builds everything and runs every test
 # make bench  runs the benchmarks
+# make fuzz   runs the fuzz targets of the native build (FUZZ_SECONDS each)
 BUILD      ?= build/win32
+NATIVE     ?= build/native
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?=
 export JOBS
 
-.PHONY: all bootstrap build test bench demo clean
+.PHONY: all bootstrap build native test bench fuzz demo clean
 
 all: build
 
@@ -16,11 +19,18 @@ bootstrap:
 build: bootstrap
 	@scripts/build.sh $(BUILD)
 
-test: build
+native: bootstrap
+	@scripts/native.sh build $(NATIVE)
+
+test: build native
+	ctest --test-dir $(NATIVE) -j$(JOBS) --output-on-failure
 	ctest --test-dir $(BUILD) -LE bench -j$(JOBS) --output-on-failure $(CTEST_ARGS)
 
 bench: build
 	ctest --test-dir $(BUILD) -L bench --output-on-failure -V $(CTEST_ARGS)
+
+fuzz: native
+	@scripts/native.sh fuzz $(NATIVE) $(FUZZ_SECONDS)
 
 demo: build
 	scripts/demo.sh $(BUILD)

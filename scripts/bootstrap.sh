@@ -20,7 +20,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   mingw-w64-tools
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
-  cmake make g++ clang dpkg-dev tcl openssl locales python3
+  cmake make g++ clang libclang-rt-14-dev googletest dpkg-dev tcl openssl locales python3
 )
 
 missing_packages() {

@@ -1,0 +1,414 @@
+// Reading side of CACL: construction, resetting, the merge of one access
+// file's lines, and the parsing of permission text.
+#include "ACL.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ACLDirectives.h"
+#include "AccessFileLines.h"
+#include "logging.h"
+
+using namespace qacl;
+
+namespace {
+
+const char kDefaultAuthType[] = "Cookie";
+const char* const kAuthTypes[] = {"Basic", "Digest", "TLS", "Cookie"};
+const char* const kRequireTypes[] = {"valid-user", "user", "group", "phone", "wap", "sizelimit"};
+
+bool IsYes(const char* value) { return EqualsNoCase(value, "YES"); }
+bool IsNo(const char* value) { return EqualsNoCase(value, "NO"); }
+
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+bool ContainsNoCase(const std::vector<std::string>& list, const std::string& item) {
+  return std::any_of(list.begin(), list.end(), [&](const std::string& s) { return EqualsNoCase(s, item); });
+}
+
+bool IsPermissionLine(int code) { return code >= kLimitOpen && code <= kRequire; }
+
+// "Data_Source C:\db" becomes "Data Source=C:\db": underscores of the name
+// stand for spaces, the first space separates the name from the value.
+std::string ConnectionPairFromLine(const char* value) {
+  std::string pair = value;
+  for (char& c : pair) {
+    if (c == ' ') {
+      c = '=';
+      break;
+    }
+    if (c == '_') c = ' ';
+  }
+  return pair;
+}
+
+int RequireType(const std::string& keyword) {
+  for (int type = 0; type < static_cast<int>(sizeof kRequireTypes / sizeof *kRequireTypes); ++type) {
+    if (keyword == kRequireTypes[type]) return type;
+  }
+  return -1;
+}
+
+// The names of a require line: names in double quotes as they stand, then
+// the tokens outside the quotes.
+std::vector<std::string> RequireNames(const char* rest) {
+  std::vector<std::string> quoted;
+  std::vector<std::string> plain;
+  bool insideQuotes = false;
+  for (;;) {
+    const char* quote = std::strchr(rest, '"');
+    const std::string piece = quote ? std::string(rest, quote) : std::string(rest);
+    if (insideQuotes) {
+      if (!piece.empty()) quoted.push_back(piece);
+    } else {
+      for (auto& token : Tokens(piece.c_str(), kTokenDelimiters)) plain.push_back(std::move(token));
+    }
+    if (!quote) break;
+    rest = quote + 1;
+    insideQuotes = !insideQuotes;
+  }
+  quoted.insert(quoted.end(), plain.begin(), plain.end());
+  return quoted;
+}
+
+}  // namespace
+
+struct CACL::CReadState {
+  bool dataSourceSeen = false;
+};
+
+CACL::CACL() {
+  QTRACE_FUNCTION("CACL::CACL()");
+  ClearParameters();
+  ClearDataSourceParameters();
+}
+
+CACL::~CACL() {
+  QTRACE_FUNCTION("CACL::~CACL()");
+  ClearParameters();
+}
+
+void CACL::ClearParameters() {
+  QTRACE_FUNCTION("CACL::ClearParameters");
+  m_nQuotaUnit = QuotaBytes;
+  m_bAllowFrontPage = 0;
+  m_strAuthName.clear();
+  m_strLoginForm.clear();
+  m_strDebug.clear();
+  m_strAuthType = kDefaultAuthType;
+  m_ErrorDocuments.clear();
+  m_Redirects.clear();
+  m_DenyAccess.clear();
+  m_AllowEditConfig.clear();
+  m_InheritedAllowEditConfig.clear();
+  m_strPermissions.clear();
+  m_strInheritedPermissions.clear();
+  m_strSectionText.clear();
+  m_strSectionName.clear();
+  m_PermissionRecords.clear();
+}
+
+void CACL::ClearDataSourceParameters() {
+  QTRACE_FUNCTION("CACL::ClearDataSourceParameters");
+  m_nDataSourceType = 0;
+  for (std::string* s : {&m_strAuthUserFile, &m_strAuthGroupFile, &m_strAuthUserFileCredentials,
+                         &m_strConnectionString, &m_strQueryUserByID, &m_strQueryUserByCertificateID,
+                         &m_strQueryUserByName, &m_strQueryGroup, &m_strLDAPURL, &m_strLDAPBindDN,
+                         &m_strLDAPBindPassword, &m_strLDAPGroupAttribute, &m_strLDAPRootContext,
+                         &m_strLDAPAttributes, &m_strADSIProvider, &m_strADSIDomain, &m_strADSIServer,
+                         &m_strADSIUserName, &m_strADSIPassword}) {
+    s->clear();
+  }
+  m_bLDAPGroupAttributeIsDN = 1;
+}
+
+void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const char* lpszSection) {
+  bool inside = lpszSection == nullptr;
+  if (!lpszSection) {
+    m_bFound = 1;
+    if (EqualsNoCase(file, m_strTargetFile)) m_bReadingInherited = 0;
+  } else if (EqualsNoCase(lpszSection, m_strTargetSection)) {
+    m_bReadingInherited = 0;
+  }
+  CReadState state;
+  std::string line;
+  while (reader.Next(line)) {
+    // Lines are text: a stray NUL byte ends the line's content.
+    const char* text = line.c_str();
+    if (*text == '\0' || *text == '#') continue;
+    const char* value = text;
+    const int code = GetDirectiveCode(&value);
+    if (lpszSection) {
+      if (code == kAclOpen) {
+        inside = EqualsNoCase(FirstToken(value, kTokenDelimiters), lpszSection);
+        if (inside) m_bFound = 1;
+        continue;
+      }
+      if (code == kAclClose) {
+        inside = false;
+        continue;
+      }
+    }
+    if (inside) HandleLine(code, text, value, state);
+  }
+  m_bOwnDataSource = (state.dataSourceSeen && m_bReadingInherited == 0) ? 1 : 0;
+}
+
+void CACL::HandleLine(int code, const char* line, const char* value, CReadState& state) {
+  const bool own = m_bReadingInherited == 0;
+  if (IsPermissionLine(code)) {
+    std::string& text = own ? m_strPermissions : m_strInheritedPermissions;
+    text.append(line).append("\r\n");
+    return;
+  }
+  switch (code) {
+    case kAllowInheritance:
+      if (IsNo(value)) {
+        ClearParameters();
+        if (own) m_bAllowInheritance = 0;
+      }
+      break;
+    case kAllowPermissionsInheritance:
+      if (IsNo(value)) {
+        DropInheritedPermissions();
+        if (own) m_bAllowPermissionsInheritance = 0;
+      }
+      break;
+    case kAllowFrontPage:
+      if (IsYes(value)) m_bAllowFrontPage = 1;
+      if (IsNo(value)) m_bAllowFrontPage = 0;
+      break;
+    case kAuthName: {
+      if (*value == '"') ++value;
+      m_strAuthName.assign(value, std::strcspn(value, "\""));
+      break;
+    }
+    case kAuthType:
+      for (const char* type : kAuthTypes) {
+        if (std::strcmp(value, type) == 0) m_strAuthType = type;
+      }
+      break;
+    case kLoginForm:
+      m_strLoginForm = value;
+      break;
+    case kErrorDocument:
+      MergeErrorDocument(value);
+      break;
+    case kDenyAccess:
+      if (!own) break;
+      for (auto& name : Tokens(value, kTokenDelimiters)) {
+        if (!ContainsNoCase(m_DenyAccess, name)) m_DenyAccess.push_back(std::move(name));
+      }
+      break;
+    case kZelOpen: {
+      std::string name = FirstToken(value, kTokenDelimiters);
+      if (!name.empty()) m_strSectionName = std::move(name);
+      break;
+    }
+    case kDebug:
+      m_strDebug = value;
+      break;
+    case kDiskQuota:
+      MergeDiskQuota(value);
+      break;
+    case kDenyPhysicalPath:
+      if (IsYes(value)) m_bDenyPhysicalPath = 1;
+      break;
+    case kTimeOut:
+      if (m_nTimeOut == -1) {
+        const std::int32_t timeOut = ParseDecimal32(value);
+        if (timeOut > 0) m_nTimeOut = timeOut;
+      }
+      break;
+    case kAllowEditConfig: {
+      auto& names = own ? m_AllowEditConfig : m_InheritedAllowEditConfig;
+      for (auto& name : Tokens(value, kTokenDelimiters)) {
+        if (!Contains(names, name)) names.push_back(std::move(name));
+      }
+      break;
+    }
+    case kRedirect:
+      if (own) MergeRedirect(value);
+      break;
+    default:
+      HandleDataSourceLine(code, value, state);
+      break;
+  }
+}
+
+// The first data-source line of a file (or section) replaces the data source
+// gathered so far as a whole.
+void CACL::HandleDataSourceLine(int code, const char* value, CReadState& state) {
+  const auto enterDataSource = [&] {
+    if (!state.dataSourceSeen) ClearDataSourceParameters();
+    state.dataSourceSeen = true;
+  };
+  if (code == kDataSourceType) {
+    const std::int32_t type = ParseDecimal32(value);
+    if (type < 1 || type > 4) return;
+    enterDataSource();
+    m_nDataSourceType = type;
+    return;
+  }
+  if (code == kOledbConnectionPair) {
+    if (*value == '\0') return;
+    enterDataSource();
+    m_strConnectionString.append(ConnectionPairFromLine(value)).append(";");
+    return;
+  }
+  if (code == kLdapGroupAttributeIsDN) {
+    enterDataSource();
+    if (IsYes(value) || EqualsNoCase(value, "ON")) m_bLDAPGroupAttributeIsDN = 1;
+    if (IsNo(value) || EqualsNoCase(value, "OFF")) m_bLDAPGroupAttributeIsDN = 0;
+    return;
+  }
+  std::string* member = DataSourceString(code);
+  if (!member) return;
+  enterDataSource();
+  *member = value;
+}
+
+std::string* CACL::DataSourceString(int code) {
+  switch (code) {
+    case kAuthUserFileCredentials: return &m_strAuthUserFileCredentials;
+    case kAuthUserFile: return &m_strAuthUserFile;
+    case kAuthGroupFile: return &m_strAuthGroupFile;
+    case kOledbQueryUserByID: return &m_strQueryUserByID;
+    case kOledbQueryUserByCertificateID: return &m_strQueryUserByCertificateID;
+    case kOledbQueryUserByName: return &m_strQueryUserByName;
+    case kOledbQueryGroup: return &m_strQueryGroup;
+    case kLdapURL: return &m_strLDAPURL;
+    case kLdapBindDN: return &m_strLDAPBindDN;
+    case kLdapBindPassword: return &m_strLDAPBindPassword;
+    case kLdapGroupAttribute: return &m_strLDAPGroupAttribute;
+    case kLdapRootContext: return &m_strLDAPRootContext;
+    case kLdapAttributes: return &m_strLDAPAttributes;
+    case kAdsiProvider: return &m_strADSIProvider;
+    case kAdsiDomain: return &m_strADSIDomain;
+    case kAdsiServer: return &m_strADSIServer;
+    case kAdsiUserName: return &m_strADSIUserName;
+    case kAdsiPassword: return &m_strADSIPassword;
+    default: return nullptr;
+  }
+}
+
+void CACL::DropInheritedPermissions() {
+  m_InheritedAllowEditConfig.clear();
+  m_strInheritedPermissions.clear();
+  m_PermissionRecords.erase(
+      std::remove_if(m_PermissionRecords.begin(), m_PermissionRecords.end(),
+                     [](const std::unique_ptr<CACLPermission>& record) { return record->m_bInherited != 0; }),
+      m_PermissionRecords.end());
+}
+
+// The smallest quota met along the path is in force.
+void CACL::MergeDiskQuota(const char* value) {
+  const std::string upper = UpperCase(value);
+  const char* suffix = nullptr;
+  std::int64_t quota = ParseDecimal32(upper.c_str(), &suffix);
+  suffix = SkipSpace(suffix);
+  std::int16_t unit = QuotaBytes;
+  if (*suffix == 'M') {
+    quota *= 1048576;
+    unit = QuotaMegabytes;
+  } else if (*suffix == 'K') {
+    quota *= 1024;
+    unit = QuotaKilobytes;
+  }
+  if (m_llDiskQuota < 0 || quota < m_llDiskQuota) {
+    m_llDiskQuota = quota;
+    m_nQuotaUnit = unit;
+    m_strQuotaPath = m_strCurrentDir;
+  }
+}
+
+void CACL::MergeErrorDocument(const char* value) {
+  const char* code = SkipSpace(value);
+  const char* codeEnd = SkipToSpace(code);
+  const char* document = SkipSpace(codeEnd);
+  if (code == codeEnd || *document == '\0') return;
+  m_ErrorDocuments[ParseDecimal32(code)] = document;
+}
+
+void CACL::MergeRedirect(const char* value) {
+  const char* source = SkipSpace(value);
+  const char* sourceEnd = SkipToSpace(source);
+  const std::string key(source, sourceEnd);
+  const std::string destination = SkipSpace(sourceEnd);
+  for (auto& entry : m_Redirects) {
+    if (EqualsNoCase(entry.first, key)) {
+      entry.second = destination;
+      return;
+    }
+  }
+  m_Redirects.emplace(key, destination);
+}
+
+void CACL::TextToPermissions(const std::string& text, CACLPermissionList& records, int bInherited) {
+  QTRACE_FUNCTION("CACL::TextToPermissions");
+  std::vector<std::string> methods;
+  std::vector<std::string> files;
+  int scope = CACLPermission::FilesScope;
+  std::size_t pos = 0;
+  std::string line;
+  while (pos < text.size()) {
+    while (pos < text.size() && IsFormatSpace(text[pos])) ++pos;
+    const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+    line.assign(text, pos, end - pos);
+    pos = end;
+    const char* value = line.c_str();
+    if (*value == '\0' || *value == '#') continue;
+    switch (GetDirectiveCode(&value)) {
+      case kLimitOpen:
+        files.clear();
+        methods = Tokens(value, kTokenDelimiters);
+        break;
+      case kLimitClose:
+        methods.clear();
+        files.clear();
+        break;
+      case kFilesOpen: {
+        scope = CACLPermission::FilesScope;
+        files.clear();
+        auto names = Tokens(value, kFileNameDelimiters);
+        // A parent's rules for named files do not reach a subdirectory; its
+        // wildcard rules do.
+        if (!bInherited || (!names.empty() && names.front().find('*') != std::string::npos)) {
+          files = std::move(names);
+        }
+        break;
+      }
+      case kFilesClose:
+      case kDirectoryClose:
+        scope = CACLPermission::FilesScope;
+        files.clear();
+        break;
+      case kDirectoryOpen:
+        scope = CACLPermission::DirectoryScope;
+        files.clear();
+        break;
+      case kRequire: {
+        const char* keywordStart = value + std::strspn(value, kTokenDelimiters);
+        const std::string keyword = FirstToken(value, kTokenDelimiters);
+        const int type = RequireType(keyword);
+        if (type < 0) break;
+        auto record = std::make_unique<CACLPermission>();
+        record->m_bInherited = bInherited;
+        record->m_nScope = scope;
+        record->m_nType = type;
+        record->m_strType = keyword;
+        record->m_Methods = methods;
+        record->m_Files = files;
+        if (type != CACLPermission::ValidUser) record->m_Names = RequireNames(keywordStart + keyword.size());
+        const bool placed = scope == CACLPermission::DirectoryScope || !record->m_Files.empty();
+        const bool named = type == CACLPermission::ValidUser || !record->m_Names.empty();
+        if (placed && named) records.push_back(std::move(record));
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}

@@ -1,0 +1,168 @@
+// The access settings of one web resource and their access files in the
+// style of ".htaccess": reading (with the merge rules along a path), writing,
+// and loading a target from the site root down.
+//
+// This header stays free of windows.h: the format logic builds and is tested
+// natively too. Loading and saving (files, impersonation, registry) live in
+// ACLFile.cpp and exist only in the Windows build.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+// As the Windows headers define them (identical redeclarations are allowed).
+typedef long HRESULT;
+typedef wchar_t* BSTR;
+#endif
+
+namespace qacl {
+class CLineReader;
+}
+
+// One "require" line with the block it stands in.
+class CACLPermission {
+ public:
+  enum Scope { FilesScope = 1, DirectoryScope = 2 };
+  enum Type { ValidUser = 0, User, Group, Phone, Wap, SizeLimit };
+
+  int m_bInherited = 0;
+  int m_nScope = FilesScope;
+  int m_nType = ValidUser;
+  std::string m_strType;
+  std::vector<std::string> m_Methods;
+  std::vector<std::string> m_Files;
+  std::vector<std::string> m_Names;
+};
+
+using CACLPermissionList = std::vector<std::unique_ptr<CACLPermission>>;
+// Records lent out for rendering; they stay owned by their CACL.
+using CACLPermissionRefs = std::vector<const CACLPermission*>;
+
+class CACL {
+ public:
+  enum QuotaUnit : std::int16_t { QuotaBytes = 0, QuotaKilobytes = 1, QuotaMegabytes = 2 };
+
+  CACL();
+  virtual ~CACL();
+  CACL(const CACL&) = delete;
+  CACL& operator=(const CACL&) = delete;
+
+#ifdef _WIN32
+  // Gathers the settings in force for a target; *pbFound becomes 1 when an
+  // access file (or section) was found. Always answers S_OK.
+  HRESULT Load(const char* lpszInstance, const char* lpszSiteRoot, const char* lpszSiteRootIdentity,
+               const char* lpszApplicationRoot, const char* lpszTarget, const char* lpszIdentity,
+               const char* lpszVirtualPath, int* pbFound);
+  // Writes the target's own settings as its access file or as its section
+  // of the single access file. *pbSaved becomes 1 on success; *pbstrError
+  // (when given) may receive a message the caller frees.
+  HRESULT Save(const char* lpszPhysicalPath, const char* lpszIdentity, const char* lpszVirtualPath,
+               const char* lpszConfigFileName, int* pbSaved, BSTR* pbstrError);
+  // Merges one access file, or only its section `lpszSection` when given.
+  void ReadConfigFile(const char* lpszFile, const char* lpszSection);
+#endif
+
+  // The platform-free part of ReadConfigFile: merges the lines of an opened
+  // access file (`file` is its path, for the own-file test).
+  void MergeConfigLines(qacl::CLineReader& reader, const std::string& file, const char* lpszSection);
+
+  void TextToPermissions(const std::string& text, CACLPermissionList& records, int bInherited);
+  void PermissionsToText(CACLPermissionRefs records, std::string& text, int bInherited);
+  void ClearParameters();
+  void ClearDataSourceParameters();
+
+  // The body of an access file (or section) as the writer stores it.
+  std::string BodyText();
+
+  // Load context.
+  std::string m_strConfigFileName;
+  int m_bSingleFile = 0;
+  std::string m_strVirtualPath;
+  std::string m_strPhysicalPath;
+  std::string m_strFileName;
+  std::string m_strTargetFile;
+  std::string m_strTargetSection;
+  std::string m_strCurrentDir;
+  int m_bFound = 0;
+  int m_bReadingInherited = 1;
+  int m_bOwnDataSource = 0;
+  std::string m_strDefaultIdentity;
+  int m_bAccessFreeFilesAsAnonymous = 1;
+
+  // Plain settings.
+  int m_bAllowInheritance = 1;
+  int m_bAllowPermissionsInheritance = 1;
+  int m_bAllowFrontPage = 0;
+  int m_bDenyPhysicalPath = 0;
+  std::int64_t m_llDiskQuota = -1;
+  std::int16_t m_nQuotaUnit = QuotaBytes;
+  std::string m_strQuotaPath;
+  int m_nTimeOut = -1;
+  std::string m_strDebug;
+  std::string m_strAuthName;
+  std::string m_strAuthType;
+  std::string m_strLoginForm;
+
+  // User data source.
+  int m_nDataSourceType = 0;
+  std::string m_strAuthUserFile;
+  std::string m_strAuthGroupFile;
+  std::string m_strAuthUserFileCredentials;
+  std::string m_strConnectionString;
+  std::string m_strQueryUserByID;
+  std::string m_strQueryUserByCertificateID;
+  std::string m_strQueryUserByName;
+  std::string m_strQueryGroup;
+  std::string m_strLDAPURL;
+  std::string m_strLDAPBindDN;
+  std::string m_strLDAPBindPassword;
+  std::string m_strLDAPGroupAttribute;
+  int m_bLDAPGroupAttributeIsDN = 1;
+  std::string m_strLDAPRootContext;
+  std::string m_strLDAPAttributes;
+  std::string m_strADSIProvider;
+  std::string m_strADSIDomain;
+  std::string m_strADSIServer;
+  std::string m_strADSIUserName;
+  std::string m_strADSIPassword;
+
+  // Lists and maps.
+  std::vector<std::string> m_DenyAccess;
+  std::vector<std::string> m_AllowEditConfig;
+  std::vector<std::string> m_InheritedAllowEditConfig;
+  std::map<int, std::string> m_ErrorDocuments;
+  std::map<std::string, std::string> m_Redirects;
+  std::string m_strPermissions;
+  std::string m_strInheritedPermissions;
+  std::string m_strSectionName;
+  std::string m_strSectionText;
+  CACLPermissionList m_PermissionRecords;
+
+ private:
+  struct CReadState;
+
+  void HandleLine(int code, const char* line, const char* value, CReadState& state);
+  void HandleDataSourceLine(int code, const char* value, CReadState& state);
+  std::string* DataSourceString(int code);
+  void DropInheritedPermissions();
+  void MergeDiskQuota(const char* value);
+  void MergeErrorDocument(const char* value);
+  void MergeRedirect(const char* value);
+
+#ifdef _WIN32
+  HRESULT SaveDirectoryFile(const std::string& physicalPath, const char* lpszIdentity, const std::string& fileName,
+                            BSTR* pbstrError);
+  HRESULT SaveSection(const std::string& physicalPath, const char* lpszIdentity, const std::string& virtualPath,
+                      const std::string& singleFile, BSTR* pbstrError);
+#endif
+  void WriteDataSource(std::string& body) const;
+  std::string DiskQuotaLine();
+};
+
+// Appends the elements of `list` in apostrophes, separated by `separator`;
+// with `bSort` in ascending order without regard to case (stable).
+void ArrayToString(std::string& text, const std::vector<std::string>& list, const char* separator, int bSort);

@@ -1,0 +1,95 @@
+// The words of the access-file format and the small text rules shared by its
+// reader and writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qacl {
+
+// Directive codes: the index of the word in the directive table.
+enum Directive : int {
+  kAclOpen = 0,
+  kAclClose,
+  kAllowInheritance,
+  kAllowPermissionsInheritance,
+  kAllowFrontPage,
+  kAuthName,
+  kAuthType,
+  kLoginForm,
+  kDataSourceType,
+  kAuthUserFileCredentials,
+  kAuthUserFile,
+  kAuthGroupFile,
+  kOledbQueryUserByID,
+  kOledbQueryUserByCertificateID,
+  kOledbQueryUserByName,
+  kOledbQueryGroup,
+  kOledbConnectionPair,
+  kLdapURL,
+  kLdapBindDN,
+  kLdapBindPassword,
+  kLdapGroupAttributeIsDN,
+  kLdapGroupAttribute,
+  kLdapRootContext,
+  kLdapAttributes,
+  kAdsiProvider,
+  kAdsiDomain,
+  kAdsiServer,
+  kAdsiUserName,
+  kAdsiPassword,
+  kErrorDocument,
+  kDenyAccess,
+  kZelOpen,
+  kZelClose,
+  kLimitOpen,
+  kLimitClose,
+  kFilesOpen,
+  kFilesClose,
+  kDirectoryOpen,
+  kDirectoryClose,
+  kRequire,
+  kDebug,
+  kDebugLevel,
+  kDiskQuota,
+  kDenyPhysicalPath,
+  kTimeOut,
+  kAllowEditConfig,
+  kRedirect,
+  kDirectiveCount
+};
+
+const char* DirectiveWord(Directive code);
+
+// Token delimiters of names and sections, and of file names (no space:
+// file names may contain spaces).
+extern const char kTokenDelimiters[];
+extern const char kFileNameDelimiters[];
+
+// White space as the C library's isspace knows it in the "C" locale.
+bool IsFormatSpace(char c);
+const char* SkipSpace(const char* text);
+const char* SkipToSpace(const char* text);
+
+// The tokens of `text` split at any of `delimiters`; empty tokens are skipped.
+std::vector<std::string> Tokens(const char* text, const char* delimiters);
+std::string FirstToken(const char* text, const char* delimiters);
+
+// Case rules of the format: ASCII letters only, as the "C" locale has them.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+bool LessNoCase(const std::string& a, const std::string& b);
+std::string UpperCase(std::string text);
+
+// A signed 32-bit decimal as strtol reads it (leading white space, sign,
+// digits), clamped to the 32-bit range; *end (if given) points after it.
+std::int32_t ParseDecimal32(const char* text, const char** end = nullptr);
+
+}  // namespace qacl
+
+// Finds the directive at the start of *ppszDirective (first table entry that
+// is a prefix, with regard to case) and advances the pointer past it and the
+// white space after it. Answers the code, or -1 when no entry matches.
+int GetDirectiveCode(const char** ppszDirective);

@@ -1,0 +1,62 @@
+// Line reading of access files. The format's line rules are fixed by the
+// files already deployed and by the web-server filter that reads them too:
+// LF ends a line, every CR is dropped, and a line keeps at most 7999 bytes
+// (the 8000th byte read for a line, CR included, is lost and ends the line;
+// the rest of the physical line comes as a line of its own).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qacl {
+
+// Where a reader's bytes come from: a file in the product, memory in tests.
+class IByteSource {
+ public:
+  virtual ~IByteSource() = default;
+  // Fills up to `size` bytes and answers how many; 0 means end of data (or a
+  // read error, which ends the data just the same).
+  virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+};
+
+class CMemorySource : public IByteSource {
+ public:
+  CMemorySource(const char* data, std::size_t size) : m_data(data), m_size(size) {}
+  explicit CMemorySource(const std::string& text) : CMemorySource(text.data(), text.size()) {}
+  std::size_t Read(char* buffer, std::size_t size) override;
+
+ private:
+  const char* m_data;
+  std::size_t m_size;
+  std::size_t m_pos = 0;
+};
+
+constexpr std::size_t kMaxLineBytes = 7999;
+constexpr std::size_t kDefaultReadBuffer = 64 * 1024;
+
+class CLineReader {
+ public:
+  // `bufferSize` is how much is asked of the source at a time.
+  explicit CLineReader(IByteSource& source, std::size_t bufferSize = kDefaultReadBuffer);
+
+  // The next line by the format's rules (without CR and LF). False once the
+  // data is exhausted and no byte was left for a line.
+  bool Next(std::string& line);
+
+  // The next physical line exactly as stored, its LF included; for copying
+  // files unchanged. False at the end of the data.
+  bool NextRaw(std::string& line);
+
+ private:
+  // -1 at the end of the data.
+  int ReadByte();
+
+  IByteSource& m_source;
+  std::vector<char> m_buffer;
+  std::size_t m_pos = 0;
+  std::size_t m_end = 0;
+  bool m_exhausted = false;
+};
+
+}  // namespace qacl

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "ACLTestSupport.h"
+
+using acltest::Lines;
+
+TEST(LineReader, EndsLinesAtLineFeedAndDropsEveryCarriageReturn) {
+  EXPECT_EQ(Lines("a\r\nb\rc\n\nlast"), (std::vector<std::string>{"a", "bc", "", "last"}));
+}
+
+TEST(LineReader, TenThousandByteLineLosesItsEightThousandthByte) {
+  std::string line(10000, 'x');
+  line[7998] = 'A';  // byte 7999: kept
+  line[7999] = 'B';  // byte 8000: lost
+  line[8000] = 'C';  // byte 8001: starts the next line
+  const auto lines = Lines(line + "\r\nnext\r\n");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].size(), 7999u);
+  EXPECT_EQ(lines[0].back(), 'A');
+  EXPECT_EQ(lines[1].size(), 2000u);
+  EXPECT_EQ(lines[1].front(), 'C');
+  EXPECT_EQ(lines[2], "next");
+}
+
+TEST(LineReader, CarriageReturnsCountTowardsTheLimit) {
+  // 7998 bytes and a CR: the LF is the 8000th byte and ends the line.
+  EXPECT_EQ(Lines(std::string(7998, 'x') + "\r\nnext"), (std::vector<std::string>{std::string(7998, 'x'), "next"}));
+  // 7999 bytes: the CR is the 8000th byte, and the LF gives an empty line.
+  EXPECT_EQ(Lines(std::string(7999, 'x') + "\r\nnext"),
+            (std::vector<std::string>{std::string(7999, 'x'), "", "next"}));
+  // A run of CRs alone can end a line.
+  EXPECT_EQ(Lines(std::string(8000, '\r') + "y"), (std::vector<std::string>{"", "y"}));
+}
+
+TEST(LineReader, AnyBufferSizeGivesTheSameLines) {
+  std::mt19937 random(7);
+  const char alphabet[] = "ab \r\n\r\n#";
+  std::string text;
+  for (int i = 0; i < 60000; ++i) {
+    text += (i % 9000 == 0) ? std::string(8100, 'z') : std::string(1, alphabet[random() % 8]);
+  }
+  const auto expected = Lines(text, 1);
+  for (std::size_t size : {2u, 7u, 4096u, 65536u}) EXPECT_EQ(Lines(text, size), expected) << size;
+}
+
+TEST(LineReader, RawLinesKeepEveryByte) {
+  const std::string text = "a\r\n" + std::string(9000, 'q') + "\nend";
+  qacl::CMemorySource source(text);
+  qacl::CLineReader reader(source, 13);
+  std::string all, line;
+  int count = 0;
+  while (reader.NextRaw(line)) {
+    all += line;
+    ++count;
+  }
+  EXPECT_EQ(all, text);
+  EXPECT_EQ(count, 3);
+}

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ACLTestSupport.h"
+
+namespace {
+
+CACLPermissionList Parse(const std::string& text, int inherited = 0) {
+  CACL acl;
+  CACLPermissionList records;
+  acl.TextToPermissions(text, records, inherited);
+  return records;
+}
+
+CACLPermissionRefs Refs(const CACLPermissionList& records) {
+  CACLPermissionRefs refs;
+  for (const auto& record : records) refs.push_back(record.get());
+  return refs;
+}
+
+std::string Render(const CACLPermissionList& records, int inherited = 0) {
+  CACL acl;
+  std::string text = "replaced";
+  acl.PermissionsToText(Refs(records), text, inherited);
+  return text;
+}
+
+}  // namespace
+
+TEST(PermissionText, RecordsTakeTheirBlockContext) {
+  const auto records = Parse(
+      "  <Limit GET, 'POST'>\r\n"
+      "\t<Files 'a.htm', 'b.htm'>\r\n"
+      "   require user a \"b c\" d\r\n"
+      "</Files>\r\n"
+      "<Directory anything>\n"
+      "require group \"\" g1,g2\n"
+      "require nobody x\n"
+      "</Directory>\n"
+      "</Limit>\n"
+      "# <Files x>\n"
+      "<Files *.asp>\nrequire valid-user\n</Files>\n");
+  ASSERT_EQ(records.size(), 3u);
+  const CACLPermission& user = *records[0];
+  EXPECT_EQ(user.m_nScope, CACLPermission::FilesScope);
+  EXPECT_EQ(user.m_nType, CACLPermission::User);
+  EXPECT_EQ(user.m_Methods, (std::vector<std::string>{"GET", "POST"}));
+  EXPECT_EQ(user.m_Files, (std::vector<std::string>{"a.htm", " ", "b.htm"}));
+  EXPECT_EQ(user.m_Names, (std::vector<std::string>{"b c", "a", "d"}));
+  const CACLPermission& group = *records[1];
+  EXPECT_EQ(group.m_nScope, CACLPermission::DirectoryScope);
+  EXPECT_TRUE(group.m_Files.empty());
+  EXPECT_EQ(group.m_Names, (std::vector<std::string>{"g1", "g2"}));
+  const CACLPermission& any = *records[2];
+  EXPECT_EQ(any.m_nType, CACLPermission::ValidUser);
+  EXPECT_TRUE(any.m_Methods.empty()) << "</Limit> empties the methods";
+  EXPECT_TRUE(any.m_Names.empty());
+}
+
+TEST(PermissionText, RecordsWithoutPlaceOrNamesAreDropped) {
+  EXPECT_TRUE(Parse("require valid-user\n").empty());
+  EXPECT_TRUE(Parse("<Files a>\nrequire user\nrequire user \"\"\nRequire user x\n</Files>\n").empty());
+  EXPECT_TRUE(Parse("<Files a>\n</Files>\nrequire user x\n").empty());
+  const auto quoted = Parse("<Files a>\nrequire user \"John Smith\", bob\n");
+  ASSERT_EQ(quoted.size(), 1u);
+  EXPECT_EQ(quoted[0]->m_Names, (std::vector<std::string>{"John Smith", "bob"}));
+}
+
+TEST(PermissionText, InheritedRulesReachOnlyThroughWildcards) {
+  const std::string text =
+      "<Files index.htm>\nrequire user a\n</Files>\n"
+      "<Files *.asp, x.htm>\nrequire user b\n</Files>\n"
+      "<Directory>\nrequire user c\n</Directory>\n";
+  const auto inherited = Parse(text, 1);
+  ASSERT_EQ(inherited.size(), 2u);
+  EXPECT_EQ(inherited[0]->m_Names, (std::vector<std::string>{"b"}));
+  EXPECT_EQ(inherited[0]->m_Files, (std::vector<std::string>{"*.asp", " x.htm"}));
+  EXPECT_EQ(inherited[0]->m_bInherited, 1);
+  EXPECT_EQ(Parse(text, 0).size(), 3u);
+}
+
+TEST(PermissionText, EqualBlocksAreRenderedOnceWithSortedLists) {
+  const auto records = Parse(
+      "<Limit POST get>\n<Files b.htm a.htm>\nrequire user x\n</Files>\n</Limit>\n"
+      "<Limit GET post>\n<Files B.HTM A.HTM>\nrequire group \"g h\"\n</Files>\n</Limit>\n"
+      "<Files c.htm>\nrequire valid-user\n</Files>\n");
+  EXPECT_EQ(Render(records),
+            "<Limit 'get' 'POST'>\r\n"
+            "<Files 'b.htm a.htm'>\r\n"
+            "require user x\r\n"
+            "require group \"g h\"\r\n"
+            "</Files>\r\n"
+            "</Limit>\r\n"
+            "\r\n"
+            "<Limit >\r\n"
+            "<Files 'c.htm'>\r\n"
+            "require valid-user \r\n"
+            "</Files>\r\n"
+            "</Limit>\r\n"
+            "\r\n");
+  EXPECT_EQ(Render(records, 1), "");
+}
+
+TEST(PermissionText, RenderedTextReadsBackToTheSameRecords) {
+  const auto records = Parse(
+      "<Limit GET POST>\n<Files 'a b.htm', x.htm>\nrequire user \"John Smith\" bob\nrequire wap w\n</Files>\n</Limit>\n");
+  const auto again = Parse(Render(records));
+  ASSERT_EQ(again.size(), records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    EXPECT_EQ(again[i]->m_Methods, records[i]->m_Methods);
+    EXPECT_EQ(again[i]->m_Names, records[i]->m_Names);
+    EXPECT_EQ(again[i]->m_strType, records[i]->m_strType);
+  }
+}
+
+TEST(PermissionText, LongRequireLinesStayWithinTheReaderLimit) {
+  CACLPermissionList records;
+  auto record = std::make_unique<CACLPermission>();
+  record->m_nType = CACLPermission::User;
+  record->m_strType = "user";
+  record->m_Files = {"*"};
+  for (int i = 0; i < 2000; ++i) record->m_Names.push_back((i % 3 ? "name" : "with space") + std::to_string(i));
+  // A name that would land exactly on the limit without its separator.
+  record->m_Names.push_back(std::string(7980, 'n'));
+  records.push_back(std::move(record));
+  const std::string text = Render(records);
+  const auto lines = acltest::Lines(text);
+  for (const auto& line : lines) EXPECT_LE(line.size(), qacl::kMaxLineBytes);
+  const auto again = Parse(text);
+  std::vector<std::string> names;
+  for (const auto& r : again) names.insert(names.end(), r->m_Names.begin(), r->m_Names.end());
+  std::vector<std::string> expected = records[0]->m_Names;
+  std::sort(names.begin(), names.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
+}
+
+TEST(ArrayToString, QuotesSeparatesAndSortsStably) {
+  std::string text = "x";
+  ArrayToString(text, {"b", "B", "a", "A"}, ", ", 1);
+  EXPECT_EQ(text, "x'a', 'A', 'b', 'B'");
+  text.clear();
+  ArrayToString(text, {"b", "a"}, " ", 0);
+  EXPECT_EQ(text, "'b' 'a'");
+  ArrayToString(text, {}, " ", 1);
+  EXPECT_EQ(text, "'b' 'a'");
+}
