@@ -156,6 +156,7 @@ TEST_F(TrayIconTest, ExceptionsFromACommandAreShownOrEndTheAgent) {
 }
 
 TEST_F(TrayIconTest, ExceptionFromTheLibraryIsShownWithoutStatusReport) {
+  QARN_SKIP_WHERE_EXCEPTIONS_CANNOT_CROSS_MODULES();
   StartWindow();
   SetStandInString("QarnCryptoClient", "Throw", "std");
   m_shell.m_nMenuAnswer = ID_CREATE_SIGNATURE;
