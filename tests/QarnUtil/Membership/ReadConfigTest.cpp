@@ -241,3 +241,19 @@ TEST(ReadConfig, StrayNulEndsTheLineContent) {
   EXPECT_EQ(acl.m_strAuthName, "a");
   EXPECT_EQ(acl.m_strLoginForm, "c");
 }
+
+TEST(ReadConfig, FlagValuesOtherThanTheirWordsLeaveTheFlag) {
+  CACL acl;
+  MergeOwn(acl, "AllowFrontPage Yes\nAllowFrontPage maybe\n");
+  EXPECT_EQ(acl.m_bAllowFrontPage, 1);
+  MergeOwn(acl, "AllowFrontPage no\nAllowFrontPage YES \n");
+  EXPECT_EQ(acl.m_bAllowFrontPage, 0) << "a trailing blank is part of the value";
+  MergeOwn(acl, "AllowInheritance Yes\nAllowPermissionsInheritance off\n");
+  EXPECT_EQ(acl.m_bAllowInheritance, 1);
+  EXPECT_EQ(acl.m_bAllowPermissionsInheritance, 1);
+
+  MergeOwn(acl, "Auth_LDAP_GroupAttributeIsDN OFF\nAuth_LDAP_GroupAttributeIsDN maybe\n");
+  EXPECT_EQ(acl.m_bLDAPGroupAttributeIsDN, 0);
+  MergeOwn(acl, "Auth_LDAP_GroupAttributeIsDN no\nAuth_LDAP_GroupAttributeIsDN On\n");
+  EXPECT_EQ(acl.m_bLDAPGroupAttributeIsDN, 1);
+}
