@@ -243,6 +243,8 @@ bool COLEDBCommand::GetColumnLong(ULONG nColumn, long* plValue) {
       *plValue = TruncatedDate(pValue);
       return true;
     case DBTYPE_BOOL: {
+      // Providers write a two-byte VARIANT_BOOL into the four-byte buffer;
+      // read as such, true is -1 and not the 65535 the whole buffer holds.
       VARIANT_BOOL bValue = VARIANT_FALSE;
       memcpy(&bValue, pValue, sizeof(bValue));
       *plValue = bValue;
