@@ -14,6 +14,10 @@ const char kOpenTitle[] = "CCommand<CManualAccessor, CRowset>::Open(NULL, pRowsA
 // size; the buffer kept for it is capped, and so is the data copied in.
 const ULONG kMaxParameterBuffer = 65536;
 
+// Parameters are bound without a length part, so a provider reads a text
+// value up to its terminator: every buffer keeps room for a wide one.
+const ULONG kTerminatorRoom = sizeof(wchar_t);
+
 struct CColumnBinding {
   DBTYPE wType;
   ULONG ulLength;
@@ -116,7 +120,7 @@ HRESULT COLEDBCommand::BuildParameterTable() {
     const ULONG ulSize = info.ulParamSize < kMaxParameterBuffer ? static_cast<ULONG>(info.ulParamSize) : kMaxParameterBuffer;
     m_params.push_back(CParameter{{static_cast<int>(i), NameOf(info.pwszName), info.wType, ulSize,
                                    info.bPrecision, info.bScale, info.wType}, 0, 0});
-    sizes.push_back(ulSize);
+    sizes.push_back(ulSize + kTerminatorRoom);
   }
   m_paramAccessor.Layout(sizes);
   for (size_t i = 0; i < m_params.size(); ++i) m_paramAccessor.Status(i) = DBSTATUS_S_ISNULL;
@@ -133,7 +137,12 @@ void COLEDBCommand::AddParameter(int nIndex, DBTYPE wType, ULONG ulLength, const
   CParameter& param = m_params[static_cast<size_t>(nIndex)];
   param.wBoundType = wType;
   param.ulLength = ulLength < param.ulDeclaredSize ? ulLength : param.ulDeclaredSize;
-  if (pData) memcpy(m_paramAccessor.Value(static_cast<size_t>(nIndex)), pData, param.ulLength);
+  if (pData) {
+    // A shorter value must not leave the tail of an earlier one behind.
+    BYTE* pBuffer = m_paramAccessor.Value(static_cast<size_t>(nIndex));
+    memset(pBuffer, 0, param.ulDeclaredSize);
+    memcpy(pBuffer, pData, param.ulLength);
+  }
   m_paramAccessor.Status(static_cast<size_t>(nIndex)) = dwStatus;
   param.eParamIO = eParamIO;
 }
@@ -234,6 +243,8 @@ bool COLEDBCommand::GetColumnLong(ULONG nColumn, long* plValue) {
       *plValue = TruncatedDate(pValue);
       return true;
     case DBTYPE_BOOL: {
+      // Providers write a two-byte VARIANT_BOOL into the four-byte buffer;
+      // read as such, true is -1 and not the 65535 the whole buffer holds.
       VARIANT_BOOL bValue = VARIANT_FALSE;
       memcpy(&bValue, pValue, sizeof(bValue));
       *plValue = bValue;

@@ -89,6 +89,14 @@ TEST_F(COLEDBCommandTest, ParameterDataIsCappedAtTheDeclaredSizeAndOutOfRangeInd
   EXPECT_EQ(1, Count(stored.c_str()));
 }
 
+TEST_F(COLEDBCommandTest, ParameterNeverGivenIsSentAsNull) {
+  ASSERT_EQ(S_OK, Run("CREATE TABLE [n] ( [value] varchar(20) NULL )"));
+  COLEDBCommand command;
+  ASSERT_EQ(S_OK, command.Create(m_session, "INSERT INTO [n] ([value]) VALUES (?)"));
+  ASSERT_EQ(S_OK, command.Open(nullptr));
+  EXPECT_EQ(1, Count("SELECT Count(*) FROM [n] WHERE [value] IS NULL"));
+}
+
 TEST_F(COLEDBCommandTest, NullColumnReadsZeroAndSucceeds) {
   ASSERT_EQ(S_OK, Run("INSERT INTO [qmb_user] ([user_id],[login]) VALUES ('u1','u1')"));
   COLEDBCommand command;

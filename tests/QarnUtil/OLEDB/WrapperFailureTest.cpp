@@ -7,12 +7,17 @@ namespace {
 
 enum class FailAt { Nothing, Prepare, GetParameterInfo, Execute, GetColumnInfo, RowAccessor };
 
-// One object plays session, command and rowset, with one I4 column.
+// One object plays session, command and rowset, with one I4 column and,
+// when given a size, one text parameter whose value it notes at each run.
 class CScriptedProvider : public IDBCreateCommand, public ICommandText, public ICommandPrepare,
                           public ICommandWithParameters, public IAccessor, public IRowset, public IColumnsInfo {
  public:
-  explicit CScriptedProvider(FailAt failAt) : m_failAt(failAt) {}
+  explicit CScriptedProvider(FailAt failAt, DBLENGTH textParameterSize = 0)
+      : m_failAt(failAt), m_textParameterSize(textParameterSize) {}
   LONG References() const { return m_references; }
+  // The parameter's text at each Execute, read up to its terminator as a
+  // provider does when no length is bound.
+  const std::vector<std::string>& ExecutedTexts() const { return m_executedTexts; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -35,7 +40,10 @@ class CScriptedProvider : public IDBCreateCommand, public ICommandText, public I
     return QueryInterface(iid, reinterpret_cast<void**>(command));
   }
   STDMETHODIMP Cancel() override { return S_OK; }
-  STDMETHODIMP Execute(IUnknown*, REFIID iid, DBPARAMS*, DBROWCOUNT*, IUnknown** rowset) override {
+  STDMETHODIMP Execute(IUnknown*, REFIID iid, DBPARAMS* params, DBROWCOUNT*, IUnknown** rowset) override {
+    if (params && params->pData) {
+      m_executedTexts.emplace_back(static_cast<const char*>(params->pData) + m_parameterBinding.obValue);
+    }
     return Fails(FailAt::Execute) ? E_FAIL : QueryInterface(iid, reinterpret_cast<void**>(rowset));
   }
   STDMETHODIMP GetDBSession(REFIID, IUnknown**) override { return E_NOTIMPL; }
@@ -47,13 +55,23 @@ class CScriptedProvider : public IDBCreateCommand, public ICommandText, public I
     *count = 0;
     *info = nullptr;
     *names = nullptr;
-    return Fails(FailAt::GetParameterInfo) ? E_FAIL : S_OK;
+    if (Fails(FailAt::GetParameterInfo)) return E_FAIL;
+    if (m_textParameterSize) {
+      *info = static_cast<DBPARAMINFO*>(::CoTaskMemAlloc(sizeof(DBPARAMINFO)));
+      memset(*info, 0, sizeof(DBPARAMINFO));
+      (*info)->iOrdinal = 1;
+      (*info)->wType = DBTYPE_STR;
+      (*info)->ulParamSize = m_textParameterSize;
+      *count = 1;
+    }
+    return S_OK;
   }
   STDMETHODIMP MapParameterNames(DB_UPARAMS, LPCWSTR[], DB_LPARAMS[]) override { return E_NOTIMPL; }
   STDMETHODIMP SetParameterInfo(DB_UPARAMS, const DB_UPARAMS[], const DBPARAMBINDINFO[]) override { return E_NOTIMPL; }
   STDMETHODIMP AddRefAccessor(HACCESSOR, DBREFCOUNT*) override { return S_OK; }
-  STDMETHODIMP CreateAccessor(DBACCESSORFLAGS, DBCOUNTITEM, const DBBINDING[], DBLENGTH, HACCESSOR* handle,
-                              DBBINDSTATUS[]) override {
+  STDMETHODIMP CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBLENGTH,
+                              HACCESSOR* handle, DBBINDSTATUS[]) override {
+    if ((flags & DBACCESSOR_PARAMETERDATA) && count) m_parameterBinding = bindings[0];
     *handle = 1;
     return Fails(FailAt::RowAccessor) ? DB_E_ERRORSOCCURRED : S_OK;
   }
@@ -88,6 +106,9 @@ class CScriptedProvider : public IDBCreateCommand, public ICommandText, public I
   bool Fails(FailAt step) const { return m_failAt == step; }
 
   FailAt m_failAt;
+  DBLENGTH m_textParameterSize;
+  DBBINDING m_parameterBinding = {};
+  std::vector<std::string> m_executedTexts;
   LONG m_references = 1;
 };
 
@@ -143,6 +164,17 @@ TEST(WrapperLifetimeTest, AnOpenRowsetIsGivenBackOnDestruction) {
     EXPECT_EQ(DB_S_ENDOFROWSET, command.MoveFirst());
   }
   EXPECT_EQ(1, provider.References());
+}
+
+TEST(WrapperParameterTest, EachRunSendsOnlyTheLatestTerminatedText) {
+  CScriptedProvider provider(FailAt::Nothing, 8);
+  COLEDBCommand command;
+  ASSERT_EQ(S_OK, command.Create(static_cast<IDBCreateCommand*>(&provider), "SELECT ?"));
+  command.AddParameter(0, DBTYPE_STR, 13, "Administrator", DBSTATUS_S_OK, DBPARAMIO_INPUT);
+  ASSERT_EQ(S_OK, command.Open(nullptr));
+  command.AddParameter(0, DBTYPE_STR, 3, "bob", DBSTATUS_S_OK, DBPARAMIO_INPUT);
+  ASSERT_EQ(S_OK, command.Open(nullptr));
+  EXPECT_EQ(std::vector<std::string>({"Administ", "bob"}), provider.ExecutedTexts());
 }
 
 }  // namespace
