@@ -15,11 +15,19 @@ std::string FilterListFor(const COperationCommand& command) {
 
 SILENT_LEVEL CurrentSilentLevel() { return static_cast<SILENT_LEVEL>(SilentLevelFor(SilentFlag != FALSE)); }
 
-// Calls the library function of the operation; the output names and the
-// profile holder live only for the call.
-long CallLibrary(FileOperation operation, const CStringA& input, SILENT_LEVEL level) {
-  CStringA output, secondOutput;
-  CProfilePtr profile;
+// What the library fills in during a call: the output names and the profile
+// holder. They are kept until the status report is done, then released.
+struct CCallResults {
+  CStringA m_strOutput;
+  CStringA m_strSecondOutput;
+  CProfilePtr m_profile;
+};
+
+// Calls the library function of the operation.
+long CallLibrary(FileOperation operation, const CStringA& input, SILENT_LEVEL level, CCallResults& results) {
+  CStringA& output = results.m_strOutput;
+  CStringA& secondOutput = results.m_strSecondOutput;
+  CProfilePtr& profile = results.m_profile;
   switch (operation) {
     case FileOperation::CreateSignature: return CreateNewSignature(input, output, level, profile);
     case FileOperation::AddSignature: return AddSignature(input, level, profile);
@@ -37,7 +45,8 @@ long CallLibrary(FileOperation operation, const CStringA& input, SILENT_LEVEL le
 void RunVerification(const COperationCommand& command) {
   std::string path;
   if (!SelectFile(command.m_nTitle, FilterListFor(command), path)) return;
-  CallLibrary(FileOperation::VerifySignature, CStringA(path.c_str()), CurrentSilentLevel());
+  CCallResults unused;
+  CallLibrary(FileOperation::VerifySignature, CStringA(path.c_str()), CurrentSilentLevel(), unused);
 }
 
 }  // namespace
@@ -70,7 +79,8 @@ void RunFileOperation(const COperationCommand& command) {
   if (!SelectFile(command.m_nTitle, FilterListFor(command), path)) return;
   StatusMap[path] = false;
   const SILENT_LEVEL level = CurrentSilentLevel();
-  if (CallLibrary(command.m_operation, CStringA(path.c_str()), level) == 0) StatusMap[path] = true;
+  CCallResults results;
+  if (CallLibrary(command.m_operation, CStringA(path.c_str()), level, results) == 0) StatusMap[path] = true;
   if (CallsStatusReport(command.m_report, SilentFlag != FALSE)) ShowStatusReport(StatusMap, level);
 }
 

@@ -118,8 +118,10 @@ class CCertStoreView
   }
   STDMETHODIMP get_StoreName(BSTR* pVal) override {
     if (!pVal) return E_POINTER;
-    *pVal = qcom::CBstr::FromAnsi(m_strStore).Detach();
-    return Enter("StoreName", "");
+    *pVal = nullptr;
+    HRESULT hr = Enter("StoreName", "");
+    if (SUCCEEDED(hr)) *pVal = qcom::CBstr::FromAnsi(m_strStore).Detach();
+    return hr;
   }
   STDMETHODIMP get_Count(long* pVal) override {
     if (!pVal) return E_POINTER;

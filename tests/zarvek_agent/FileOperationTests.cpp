@@ -115,11 +115,11 @@ TEST_F(FileOperationTest, VerificationIgnoresResultAndLeavesStatusAlone) {
   EXPECT_EQ((std::map<std::string, bool>{{"C:\\earlier.txt", true}}), StatusMap);
 }
 
-TEST_F(FileOperationTest, ProfileHandedBackByLibraryIsReleased) {
+TEST_F(FileOperationTest, ProfileHandedBackByLibraryIsReleasedAfterTheStatusReport) {
   SetStandInDword(kClient, "HandOutProfile", 1);
   Run(ID_CREATE_SIGNATURE);
-  EXPECT_EQ((std::vector<std::string>{"CreateNewSignature|" + kPath + "|4|empty", "Profile released",
-                                      "ShowStatusReport|" + kPath + "=1;|4|-"}),
+  EXPECT_EQ((std::vector<std::string>{"CreateNewSignature|" + kPath + "|4|empty",
+                                      "ShowStatusReport|" + kPath + "=1;|4|-", "Profile released"}),
             CallRecords(kClient));
 }
 

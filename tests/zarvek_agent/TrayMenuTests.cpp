@@ -139,5 +139,22 @@ TEST_F(TrayMenuTest, UnreadableSilentValueLeavesMenuEmptyAfterReadError) {
   EXPECT_EQ(1u, m_shell.m_messageBoxes.size());
 }
 
+// The texts kept for the crypto client library, where the resource compiler's
+// escapes (quotes, line breaks, NUL) and a trailing space must survive the
+// conversion to code page 1251.
+TEST_F(TrayMenuTest, StringTableKeepsEscapesAndSpacesOfItsTexts) {
+  const std::pair<UINT, const char*> texts[] = {
+      {120, "Zarvek 2.5.0. :: Добавить ЭЦП"},
+      {144, "Данный тип подписи требует наличия исходных данных.\nЖелаете ли Вы указать файл с исходными данными?"},
+      {155, "Расшифрованные данные со снятой ЭЦП находятся в файле "},
+      {157, "Файл \"%s\" уже существует. Перезаписать?"},
+      {158, "Для создания ЭЦП в данном случае необходимо указать сертификат\nв параметрах ЭЦП в Менеджере Профилей.\n"
+            "Текущая операция будет прервана."},
+      {160, "В Менеджере Профилей не указан сертифкат для шифрования."},
+  };
+  for (const auto& text : texts) EXPECT_EQ(Ansi(text.second), LoadResourceString(text.first)) << text.first;
+  EXPECT_EQ(Ansi("Все файлы (*.*)") + std::string(1, '\0') + "*.*", LoadResourceString(136));
+}
+
 }  // namespace
 }  // namespace agenttest
