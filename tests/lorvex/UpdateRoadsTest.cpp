@@ -309,6 +309,23 @@ TEST_F(UpdateRoads, Base64CrlFilesAreConverted) {
   EXPECT_TRUE(m_stores->Crls(kCA).empty());
 }
 
+TEST_F(UpdateRoads, EmptyCrlFileIsEmptyBase64Text) {
+  Serve("empty.crl");
+  const CUpdateResult outcome = Update("leaf_cdp");
+  EXPECT_TRUE(TraceEndsWith(m_trace.Lines(),
+                           {"CRLUPDATE! ReadCRLFromFile : checking for possible base64 encoding",
+                            "CRLUPDATE! CheckForBase64 : CRL is in base64 encoding",
+                            "CRLUPDATE! ConvertToDER : converting from base64 to DER",
+                            "CRLUPDATE! ConvertToDER : first base64_decode passed",
+                            "CRLUPDATE! ConvertToDER : second base64_decode passed",
+                            "CRLUPDATE! ConvertToDER : CRL converted to der",
+                            "CRLUPDATE! ReadCRLFromFile : failed to create CRL context",
+                            "CRLUPDATE! Update_BINARY : update FAILED"}));
+  EXPECT_TRUE(FAILED(outcome.hr)) << "what the CRL context creation left";
+  EXPECT_EQ(outcome.result, VARIANT_FALSE);
+  EXPECT_TRUE(m_stores->Crls(kCA).empty());
+}
+
 TEST_F(UpdateRoads, FailedDownloadsStoreNothing) {
   CUpdateResult outcome = Update("leaf_unreachable");
   EXPECT_TRUE(FAILED(outcome.hr)) << "the last download HRESULT";
