@@ -255,7 +255,7 @@ TEST_F(UpdateRoads, OlderCrlIsRefusedAndEqualOneReplaces) {
 TEST_F(UpdateRoads, CrlOfAnotherIssuerIsRefused) {
   Serve("other_ca.crl");
   CUpdateResult outcome = Update("leaf_cdp");
-  EXPECT_NE(outcome.hr, S_OK);
+  EXPECT_EQ(outcome.hr, CRYPT_E_NOT_FOUND) << "what the lookup in the temporary store left";
   EXPECT_EQ(outcome.result, VARIANT_FALSE);
   EXPECT_TRUE(m_stores->Crls(kCA).empty());
   EXPECT_TRUE(TraceEndsWith(m_trace.Lines(),
@@ -368,6 +368,20 @@ TEST_F(UpdateRoads, DistributionPointWithoutUrlIsPassedOver) {
                            {"CRLUPDATE! GetURLsFromCertificate : found some CDP in cert...",
                             "CRLUPDATE! GetURLsFromCertificate : CDP N 1 - " + CrlBaseUrl() + "/ca.crl",
                             "CRLUPDATE! UpdateCRL: CDP retrived"}));
+}
+
+TEST_F(UpdateRoads, StoreThatRefusesTheReplacingAddIsTriedWithAPlainAdd) {
+  m_stores->RefuseAdds(L"CA");
+  Serve("ca_new.crl");
+  CUpdateResult outcome = Update("leaf_cdp");
+  EXPECT_EQ(outcome.hr, E_ACCESSDENIED);
+  EXPECT_EQ(outcome.result, VARIANT_FALSE);
+  EXPECT_TRUE(m_stores->Crls(kCA).empty());
+  EXPECT_TRUE(TraceEndsWith(m_trace.Lines(),
+                           {"CRLUPDATE! UpdateCRL: store was not specified - choosing CA Store",
+                            "CRLUPDATE! UpdateCRL: failed with ADD_REPLACE_EXISTING",
+                            "CRLUPDATE! UpdateCRL: failed with ADD_ALWAYS - exiting... ",
+                            "CRLUPDATE! Update_BINARY : update FAILED"}));
 }
 
 TEST_F(UpdateRoads, IssuerMissingFromRootEndsTheUpdate) {
