@@ -151,7 +151,9 @@ bool CCRLUpdate::CheckForBase64() {
 
 bool CCRLUpdate::ConvertToDER() {
   TraceMessage("CRLUPDATE! ConvertToDER : converting from base64 to DER");
-  const auto* text = reinterpret_cast<const char*>(m_scratch.data());
+  // An empty file is a text of no characters, not a missing text.
+  static const char kNoText[] = "";
+  const char* text = m_scratch.empty() ? kNoText : reinterpret_cast<const char*>(m_scratch.data());
   const DWORD count = static_cast<DWORD>(m_scratch.size());
   DWORD length = 0;
   if (!base64_decode(text, count, nullptr, &length)) return false;

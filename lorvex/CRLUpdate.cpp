@@ -24,6 +24,17 @@ HRESULT AbortResult() {
   return cause == 0 ? E_FAIL : static_cast<HRESULT>(cause);
 }
 
+// The caller's text in the ANSI code page; false when there is no memory
+// for it (a method must not let the exception reach its caller).
+bool NarrowText(const wchar_t* text, std::string& narrow) {
+  try {
+    narrow = qcom::BstrToAnsi(text);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 // Asks a certificate automation object for its DER encoding in base64.
 HRESULT ExportCertificate(IDispatch* certificate, qcom::CBstr& text) {
   VARIANT argument;
@@ -113,8 +124,9 @@ bool CCRLUpdate::RunUpdate(const BYTE* certificate, DWORD size) {
 STDMETHODIMP CCRLUpdate::Update_BASE64(BSTR Certificate, VARIANT_BOOL* pResult) {
   if (!pResult) return E_POINTER;
   TraceMessage("CRLUPDATE! Update_BASE64 : trying to update via BASE64");
-  const std::string text = qcom::BstrToAnsi(Certificate);
   *pResult = VARIANT_FALSE;
+  std::string text;
+  if (!NarrowText(Certificate, text)) return E_OUTOFMEMORY;
   std::vector<BYTE> der;
   if (!DecodeBase64Text(text.data(), static_cast<DWORD>(text.size()), der)) return Base64FailureResult();
   TraceMessage("CRLUPDATE! Update_BASE64 : cert converted to binary");
@@ -129,7 +141,8 @@ STDMETHODIMP CCRLUpdate::Update(IDispatch* Certificate, VARIANT_BOOL* pResult) {
   qcom::CBstr exported;
   HRESULT hr = ExportCertificate(Certificate, exported);
   if (FAILED(hr)) return hr;
-  const std::string text = qcom::BstrToAnsi(exported.Get());
+  std::string text;
+  if (!NarrowText(exported.Get(), text)) return E_OUTOFMEMORY;
   TraceMessage("CRLUPDATE! Update : cert exported to base64");
   std::vector<BYTE> der;
   if (!DecodeBase64Text(text.data(), static_cast<DWORD>(text.size()), der)) return Base64FailureResult();

@@ -98,10 +98,12 @@ HCERTSTORE CStoreStandIn::OpenSystemStore(const wchar_t* name, DWORD flags) {
   }
   const int index = std::wstring(name) == L"ROOT" ? 0 : 1;
   // A collection over the lasting memory store, as a system store is one
-  // over its physical stores: closing it leaves the contents in place.
+  // over its physical stores: closing it leaves the contents in place. A
+  // collection without a store enabled for adding refuses adds with
+  // E_ACCESSDENIED.
+  const DWORD addFlags = m_refusing == name ? 0 : CERT_PHYSICAL_STORE_ADD_ENABLE_FLAG;
   HCERTSTORE collection = ::CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
-  if (collection &&
-      !::CertAddStoreToCollection(collection, m_stores[index].Get(), CERT_PHYSICAL_STORE_ADD_ENABLE_FLAG, 0)) {
+  if (collection && !::CertAddStoreToCollection(collection, m_stores[index].Get(), addFlags, 0)) {
     ::CertCloseStore(collection, 0);
     return nullptr;
   }

@@ -55,10 +55,13 @@ class CStoreStandIn : public CStampStandIn {
   // The encoded CRLs a store holds.
   std::vector<Bytes> Crls(int store) const;
   void FailToOpen(const std::wstring& name) { m_failing = name; }
+  // The store opens, but refuses every add with E_ACCESSDENIED.
+  void RefuseAdds(const std::wstring& name) { m_refusing = name; }
 
  private:
   lorvex::CTempStore m_stores[2];
   std::wstring m_failing;
+  std::wstring m_refusing;
 };
 
 // A fresh CRLUpdate object of the library linked into the test.

@@ -255,7 +255,7 @@ TEST_F(UpdateRoads, OlderCrlIsRefusedAndEqualOneReplaces) {
 TEST_F(UpdateRoads, CrlOfAnotherIssuerIsRefused) {
   Serve("other_ca.crl");
   CUpdateResult outcome = Update("leaf_cdp");
-  EXPECT_NE(outcome.hr, S_OK);
+  EXPECT_EQ(outcome.hr, CRYPT_E_NOT_FOUND) << "what the lookup in the temporary store left";
   EXPECT_EQ(outcome.result, VARIANT_FALSE);
   EXPECT_TRUE(m_stores->Crls(kCA).empty());
   EXPECT_TRUE(TraceEndsWith(m_trace.Lines(),
@@ -309,6 +309,23 @@ TEST_F(UpdateRoads, Base64CrlFilesAreConverted) {
   EXPECT_TRUE(m_stores->Crls(kCA).empty());
 }
 
+TEST_F(UpdateRoads, EmptyCrlFileIsEmptyBase64Text) {
+  Serve("empty.crl");
+  const CUpdateResult outcome = Update("leaf_cdp");
+  EXPECT_TRUE(TraceEndsWith(m_trace.Lines(),
+                           {"CRLUPDATE! ReadCRLFromFile : checking for possible base64 encoding",
+                            "CRLUPDATE! CheckForBase64 : CRL is in base64 encoding",
+                            "CRLUPDATE! ConvertToDER : converting from base64 to DER",
+                            "CRLUPDATE! ConvertToDER : first base64_decode passed",
+                            "CRLUPDATE! ConvertToDER : second base64_decode passed",
+                            "CRLUPDATE! ConvertToDER : CRL converted to der",
+                            "CRLUPDATE! ReadCRLFromFile : failed to create CRL context",
+                            "CRLUPDATE! Update_BINARY : update FAILED"}));
+  EXPECT_TRUE(FAILED(outcome.hr)) << "what the CRL context creation left";
+  EXPECT_EQ(outcome.result, VARIANT_FALSE);
+  EXPECT_TRUE(m_stores->Crls(kCA).empty());
+}
+
 TEST_F(UpdateRoads, FailedDownloadsStoreNothing) {
   CUpdateResult outcome = Update("leaf_unreachable");
   EXPECT_TRUE(FAILED(outcome.hr)) << "the last download HRESULT";
@@ -351,6 +368,20 @@ TEST_F(UpdateRoads, DistributionPointWithoutUrlIsPassedOver) {
                            {"CRLUPDATE! GetURLsFromCertificate : found some CDP in cert...",
                             "CRLUPDATE! GetURLsFromCertificate : CDP N 1 - " + CrlBaseUrl() + "/ca.crl",
                             "CRLUPDATE! UpdateCRL: CDP retrived"}));
+}
+
+TEST_F(UpdateRoads, StoreThatRefusesTheReplacingAddIsTriedWithAPlainAdd) {
+  m_stores->RefuseAdds(L"CA");
+  Serve("ca_new.crl");
+  CUpdateResult outcome = Update("leaf_cdp");
+  EXPECT_EQ(outcome.hr, E_ACCESSDENIED);
+  EXPECT_EQ(outcome.result, VARIANT_FALSE);
+  EXPECT_TRUE(m_stores->Crls(kCA).empty());
+  EXPECT_TRUE(TraceEndsWith(m_trace.Lines(),
+                           {"CRLUPDATE! UpdateCRL: store was not specified - choosing CA Store",
+                            "CRLUPDATE! UpdateCRL: failed with ADD_REPLACE_EXISTING",
+                            "CRLUPDATE! UpdateCRL: failed with ADD_ALWAYS - exiting... ",
+                            "CRLUPDATE! Update_BINARY : update FAILED"}));
 }
 
 TEST_F(UpdateRoads, IssuerMissingFromRootEndsTheUpdate) {

@@ -110,3 +110,6 @@ printf "$(printf '\\%03o' $((last ^ 0xFF)))" | dd of=ca_tampered.crl bs=1 seek=$
 base64 -w64 ca_new.crl >ca_new_lf.b64
 sed 's/$/\r/' ca_new_lf.b64 >ca_new_crlf.b64
 cp ca_new.crl.pem ca_new_armoured.b64
+
+# An empty answer: no bytes, which the library takes for base64 text.
+: >empty.crl
