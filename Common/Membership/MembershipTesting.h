@@ -1,6 +1,6 @@
 // Seams of the membership classes for tests and benchmarks. The product
-// never sets them; each exists because Wine or time makes the real path
-// untestable (see the tests that use them).
+// never sets them; each exists because a test cannot stage the real path
+// (real accounts, a crash at a chosen moment, hours of waiting).
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,7 @@ namespace qmembership {
 namespace testing {
 
 // The logon of the process-wide token cache: LogonUserA unless a test puts a
-// stand-in here (Wine's LogonUserA hands out an unusable handle).
+// stand-in here (a test machine has no accounts with known passwords).
 extern LOGON_FUNCTION g_pfnProcessLogon;
 
 // Called on the reading thread with the path of each access file just before
