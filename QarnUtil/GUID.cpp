@@ -23,6 +23,11 @@ HRESULT C__GUID::QueryOwnInterface(REFIID iid, void** ppv) {
 }
 
 STDMETHODIMP C__GUID::get_GenGUID(BSTR* pbstrGUID) {
+  // The trace and the text conversion allocate.
+  return qcom::ComBoundary([&] { return GenerateGuid(pbstrGUID); });
+}
+
+HRESULT C__GUID::GenerateGuid(BSTR* pbstrGUID) {
   QTRACE_FUNCTION("C__GUID::get_GenGUID");
   if (!pbstrGUID) return E_POINTER;
   *pbstrGUID = nullptr;

@@ -15,6 +15,9 @@ class C__GUID : public qcom::CUnknownBase, public qcom::CDispatchImpl<IGUID, &II
 
  protected:
   HRESULT QueryOwnInterface(REFIID iid, void** ppv) override;
+
+ private:
+  HRESULT GenerateGuid(BSTR* pbstrGUID);
 };
 
 }  // namespace qarnutil

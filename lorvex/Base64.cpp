@@ -1,8 +1,7 @@
 #include "Base64.h"
 
-#include <new>
-
 #include "Base64Decoder.h"
+#include "Com/ComBoundary.h"
 
 namespace lorvex {
 
@@ -14,14 +13,19 @@ BOOL base64_decode(const char* text, DWORD count, BYTE* out, DWORD* length) {
   return result == kBase64Ok;
 }
 
+bool AllocateBuffer(std::vector<BYTE>& buffer, DWORD size) {
+  const HRESULT hr = qcom::ComBoundary([&] {
+    buffer.assign(size, 0);
+    return S_OK;
+  });
+  if (SUCCEEDED(hr)) return true;
+  buffer.clear();
+  ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return false;
+}
+
 bool DecodeBase64Into(const char* text, DWORD count, DWORD length, std::vector<BYTE>& out) {
-  try {
-    out.assign(length, 0);
-  } catch (const std::bad_alloc&) {
-    out.clear();
-    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
-  }
+  if (!AllocateBuffer(out, length)) return false;
   if (!base64_decode(text, count, out.data(), &length)) {
     out.clear();
     return false;

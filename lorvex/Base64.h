@@ -13,6 +13,11 @@ namespace lorvex {
 // Last error: 0, ERROR_BAD_ARGUMENTS, ERROR_MORE_DATA or CRYPT_E_BAD_ENCODE.
 BOOL base64_decode(const char* text, DWORD count, BYTE* out, DWORD* length);
 
+// Gives the buffer size zero bytes; false with ERROR_NOT_ENOUGH_MEMORY as
+// the last error when the memory cannot be had, which is how the library's
+// steps report their failures.
+bool AllocateBuffer(std::vector<BYTE>& buffer, DWORD size);
+
 // The second of the two passes: decodes into a buffer of the length that the
 // first pass gave. False with the last error set (ERROR_NOT_ENOUGH_MEMORY
 // when the buffer cannot be had).

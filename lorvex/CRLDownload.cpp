@@ -30,17 +30,6 @@ bool UrlOfDistPoint(const CRL_DIST_POINT& point, std::string& url) {
   return true;
 }
 
-// Gives the buffer the size, or false with the last error set.
-bool Allocate(std::vector<BYTE>& buffer, DWORD size) {
-  try {
-    buffer.assign(size, 0);
-    return true;
-  } catch (const std::bad_alloc&) {
-    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
-  }
-}
-
 }  // namespace
 
 bool CCRLUpdate::GetURLsFromCertificate(CUrlList& urls) {
@@ -58,7 +47,7 @@ bool CCRLUpdate::GetURLsFromCertificate(CUrlList& urls) {
     TraceMessage("CRLUPDATE! GetURLsFromCertificate : CDP decode pass 1 failed");
     return false;
   }
-  if (!Allocate(m_scratch, size) ||
+  if (!AllocateBuffer(m_scratch, size) ||
       !::CryptDecodeObject(kEncoding, X509_CRL_DIST_POINTS, extension->Value.pbData, extension->Value.cbData,
                            CRYPT_DECODE_NOCOPY_FLAG, m_scratch.data(), &size)) {
     TraceMessage("CRLUPDATE! GetURLsFromCertificate : CDP decode pass 2 failed");
@@ -124,7 +113,7 @@ bool CCRLUpdate::ReadWholeFile(HANDLE file) {
     fileError = true;
   }
   if (!fileError) {
-    fileError = !Allocate(m_scratch, size) || !::ReadFile(file, m_scratch.data(), size, &bytesRead, nullptr);
+    fileError = !AllocateBuffer(m_scratch, size) || !::ReadFile(file, m_scratch.data(), size, &bytesRead, nullptr);
   }
   if (fileError) {
     TraceMessage("CRLUPDATE! ReadCRLFromFile : some error during file read occured");

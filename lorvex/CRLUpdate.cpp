@@ -1,6 +1,5 @@
 #include "CRLUpdate.h"
 
-#include <new>
 #include <utility>
 
 #include "Base64.h"
@@ -22,17 +21,6 @@ HRESULT Base64FailureResult() { return static_cast<HRESULT>(::GetLastError() | 0
 HRESULT AbortResult() {
   const DWORD cause = ::GetLastError();
   return cause == 0 ? E_FAIL : static_cast<HRESULT>(cause);
-}
-
-// The caller's text in the ANSI code page; false when there is no memory
-// for it (a method must not let the exception reach its caller).
-bool NarrowText(const wchar_t* text, std::string& narrow) {
-  try {
-    narrow = qcom::BstrToAnsi(text);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
 }
 
 // Asks a certificate automation object for its DER encoding in base64.
@@ -91,12 +79,8 @@ STDMETHODIMP CCRLUpdate::Update_BINARY(unsigned char* pCertificate, long Size, V
   *pResult = VARIANT_FALSE;
   if (Size < 0 || (!pCertificate && Size != 0)) return E_INVALIDARG;
   Cleanup();
-  HRESULT hr = S_OK;
-  try {
-    if (!RunUpdate(pCertificate, static_cast<DWORD>(Size))) hr = AbortResult();
-  } catch (const std::bad_alloc&) {
-    hr = E_OUTOFMEMORY;
-  }
+  const HRESULT hr = qcom::ComBoundary(
+      [&] { return RunUpdate(pCertificate, static_cast<DWORD>(Size)) ? S_OK : AbortResult(); });
   Cleanup();
   *pResult = hr == S_OK ? VARIANT_TRUE : VARIANT_FALSE;
   return hr;
@@ -125,12 +109,13 @@ STDMETHODIMP CCRLUpdate::Update_BASE64(BSTR Certificate, VARIANT_BOOL* pResult) 
   if (!pResult) return E_POINTER;
   TraceMessage("CRLUPDATE! Update_BASE64 : trying to update via BASE64");
   *pResult = VARIANT_FALSE;
-  std::string text;
-  if (!NarrowText(Certificate, text)) return E_OUTOFMEMORY;
-  std::vector<BYTE> der;
-  if (!DecodeBase64Text(text.data(), static_cast<DWORD>(text.size()), der)) return Base64FailureResult();
-  TraceMessage("CRLUPDATE! Update_BASE64 : cert converted to binary");
-  return Update_BINARY(der.data(), static_cast<long>(der.size()), pResult);
+  return qcom::ComBoundary([&] {
+    const std::string text = qcom::BstrToAnsi(Certificate);
+    std::vector<BYTE> der;
+    if (!DecodeBase64Text(text.data(), static_cast<DWORD>(text.size()), der)) return Base64FailureResult();
+    TraceMessage("CRLUPDATE! Update_BASE64 : cert converted to binary");
+    return Update_BINARY(der.data(), static_cast<long>(der.size()), pResult);
+  });
 }
 
 STDMETHODIMP CCRLUpdate::Update(IDispatch* Certificate, VARIANT_BOOL* pResult) {
@@ -138,16 +123,17 @@ STDMETHODIMP CCRLUpdate::Update(IDispatch* Certificate, VARIANT_BOOL* pResult) {
   TraceMessage("CRLUPDATE! Update : trying to update via LPDISPTACH");
   *pResult = VARIANT_FALSE;
   if (!Certificate) return E_POINTER;
-  qcom::CBstr exported;
-  HRESULT hr = ExportCertificate(Certificate, exported);
-  if (FAILED(hr)) return hr;
-  std::string text;
-  if (!NarrowText(exported.Get(), text)) return E_OUTOFMEMORY;
-  TraceMessage("CRLUPDATE! Update : cert exported to base64");
-  std::vector<BYTE> der;
-  if (!DecodeBase64Text(text.data(), static_cast<DWORD>(text.size()), der)) return Base64FailureResult();
-  TraceMessage("CRLUPDATE! Update : cert converted to binary");
-  return Update_BINARY(der.data(), static_cast<long>(der.size()), pResult);
+  return qcom::ComBoundary([&] {
+    qcom::CBstr exported;
+    HRESULT hr = ExportCertificate(Certificate, exported);
+    if (FAILED(hr)) return hr;
+    const std::string text = qcom::BstrToAnsi(exported.Get());
+    TraceMessage("CRLUPDATE! Update : cert exported to base64");
+    std::vector<BYTE> der;
+    if (!DecodeBase64Text(text.data(), static_cast<DWORD>(text.size()), der)) return Base64FailureResult();
+    TraceMessage("CRLUPDATE! Update : cert converted to binary");
+    return Update_BINARY(der.data(), static_cast<long>(der.size()), pResult);
+  });
 }
 
 STDMETHODIMP CCRLUpdate::get_UpdateInterval(long* pVal) {

@@ -14,8 +14,8 @@ struct CrlContextFreer { void operator()(PCCRL_CONTEXT p) const { ::CertFreeCRLC
 // it goes with it.
 struct StoreForceCloser { void operator()(HCERTSTORE h) const { ::CertCloseStore(h, CERT_CLOSE_STORE_FORCE_FLAG); } };
 
-using CCertContext = qwin::CUniqueHandle<PCCERT_CONTEXT, CertContextFreer, nullptr>;
-using CCrlContext = qwin::CUniqueHandle<PCCRL_CONTEXT, CrlContextFreer, nullptr>;
-using CTempStore = qwin::CUniqueHandle<HCERTSTORE, StoreForceCloser, nullptr>;
+using CCertContext = qwin::CUniqueHandle<PCCERT_CONTEXT, CertContextFreer>;
+using CCrlContext = qwin::CUniqueHandle<PCCRL_CONTEXT, CrlContextFreer>;
+using CTempStore = qwin::CUniqueHandle<HCERTSTORE, StoreForceCloser>;
 
 }  // namespace lorvex

@@ -44,13 +44,17 @@ inline HRESULT CanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; 
 
 // Defines the four exported entry points of an in-process server over its
 // module description.
-#define QCOM_MODULE_ENTRY_POINTS(module)                                                            \
-  STDAPI DllCanUnloadNow() { return ::qcom::CanUnloadNow(); }                                       \
-  STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {                                \
-    return ::qcom::GetClassObject(module, clsid, iid, ppv);                                         \
-  }                                                                                                 \
-  STDAPI DllRegisterServer() { return ::qcom::RegisterServer(module); }                            \
-  STDAPI DllUnregisterServer() { return ::qcom::UnregisterServer(module); }
+#define QCOM_MODULE_ENTRY_POINTS(module)                                                                 \
+  STDAPI DllCanUnloadNow() { return ::qcom::CanUnloadNow(); }                                            \
+  STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {                                     \
+    return ::qcom::ComBoundary([&] { return ::qcom::GetClassObject(module, clsid, iid, ppv); });          \
+  }                                                                                                      \
+  STDAPI DllRegisterServer() {                                                                           \
+    return ::qcom::ComBoundary([] { return ::qcom::RegisterServer(module); });                           \
+  }                                                                                                      \
+  STDAPI DllUnregisterServer() {                                                                         \
+    return ::qcom::ComBoundary([] { return ::qcom::UnregisterServer(module); });                         \
+  }
 
 // DllMain of a server with no start or end work of its own.
 #define QCOM_PLAIN_DLLMAIN()                                                   \

@@ -29,7 +29,7 @@ class CClassFactory : public IClassFactory {
     return static_cast<ULONG>(count);
   }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** ppv) override {
-    return m_create(outer, iid, ppv);
+    return ComBoundary([&] { return m_create(outer, iid, ppv); });
   }
   STDMETHODIMP LockServer(BOOL lock) override {
     if (lock) LockModule(); else UnlockModule();
@@ -102,6 +102,19 @@ HRESULT ReportComError(REFCLSID source, REFIID iid, const wchar_t* description, 
   CComPtr<IErrorInfo> info;
   if (SUCCEEDED(create.QueryInterface(IID_IErrorInfo, info))) ::SetErrorInfo(0, info.Get());
   return hr;
+}
+
+HRESULT FailureToException(HRESULT hr, EXCEPINFO* excepInfo) {
+  if (SUCCEEDED(hr) || hr == DISP_E_EXCEPTION || !excepInfo) return hr;
+  CComPtr<IErrorInfo> info;
+  if (::GetErrorInfo(0, info.Put()) != S_OK || !info) return hr;
+  *excepInfo = EXCEPINFO();
+  info->GetSource(&excepInfo->bstrSource);
+  info->GetDescription(&excepInfo->bstrDescription);
+  info->GetHelpFile(&excepInfo->bstrHelpFile);
+  info->GetHelpContext(&excepInfo->dwHelpContext);
+  excepInfo->scode = hr;
+  return DISP_E_EXCEPTION;
 }
 
 HRESULT CreateClassFactory(CreateInstanceFunction create, REFIID iid, void** ppv) {

@@ -9,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "ComBoundary.h"
 #include "ComPtr.h"
 
 namespace qcom {
@@ -90,6 +91,18 @@ HRESULT CreateComObject(IUnknown* outer, REFIID iid, void** ppv, Args&&... args)
   return hr;
 }
 
+// --- error information ---------------------------------------------------------------
+
+// Leaves a description for the caller through IErrorInfo; returns hr.
+HRESULT ReportComError(REFCLSID source, REFIID iid, const wchar_t* description, HRESULT hr);
+
+// Script clients learn of a failure only through EXCEPINFO: when the method
+// that Invoke called failed and left error information on the thread, the
+// information moves into excepInfo and Invoke answers DISP_E_EXCEPTION, so
+// that the script sees the method's HRESULT and description. Anything else
+// passes unchanged.
+HRESULT FailureToException(HRESULT hr, EXCEPINFO* excepInfo);
+
 // --- IDispatch through the type library ----------------------------------------------
 
 // Implements IDispatch for the dual interface Itf (IID *Iid) from the
@@ -119,10 +132,16 @@ class CDispatchImpl : public Itf {
   }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* excepInfo, UINT* argError) override {
-    HRESULT hr = EnsureTypeInfo();
-    if (FAILED(hr)) return hr;
-    return ::DispInvoke(static_cast<Itf*>(this), m_typeInfo.Get(), id, flags, params, result,
-                        excepInfo, argError);
+    return ComBoundary([&] {
+      HRESULT hr = EnsureTypeInfo();
+      if (FAILED(hr)) return hr;
+      // Error information left by an earlier call must not be taken for
+      // this one's.
+      ::SetErrorInfo(0, nullptr);
+      hr = ::DispInvoke(static_cast<Itf*>(this), m_typeInfo.Get(), id, flags, params, result, excepInfo,
+                        argError);
+      return FailureToException(hr, excepInfo);
+    });
   }
 
  private:
@@ -137,10 +156,6 @@ class CDispatchImpl : public Itf {
   CComPtr<ITypeInfo> m_typeInfo;
 };
 
-// --- error information ---------------------------------------------------------------
-
-// Leaves a description for the caller through IErrorInfo; returns hr.
-HRESULT ReportComError(REFCLSID source, REFIID iid, const wchar_t* description, HRESULT hr);
 
 // --- class factories -----------------------------------------------------------------
 

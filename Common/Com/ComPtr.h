@@ -62,6 +62,32 @@ class CBstr {
   BSTR m_str = nullptr;
 };
 
+// Owns one VARIANT: cleared when it goes out of scope.
+class CVariant {
+ public:
+  CVariant() { ::VariantInit(&m_value); }
+  CVariant(const CVariant&) = delete;
+  CVariant& operator=(const CVariant&) = delete;
+  ~CVariant() { ::VariantClear(&m_value); }
+
+  const VARIANT& Get() const { return m_value; }
+  // For out-parameters: clears what is held and hands out the slot.
+  VARIANT* Put() { ::VariantClear(&m_value); return &m_value; }
+  void SetBstr(CBstr text) {
+    VARIANT* slot = Put();
+    slot->vt = VT_BSTR;
+    slot->bstrVal = text.Detach();
+  }
+  // Moves the value into a caller's [out] VARIANT, which holds nothing yet.
+  void DetachTo(VARIANT* out) {
+    *out = m_value;
+    ::VariantInit(&m_value);
+  }
+
+ private:
+  VARIANT m_value;
+};
+
 // Text of a BSTR in the ANSI code page, up to its first zero character.
 // A null BSTR reads as the empty string.
 std::string BstrToAnsi(const wchar_t* text);

@@ -1,15 +1,33 @@
-// Owners for Win32 handles: each closes what it holds when it goes out of
-// scope, so an early return never skips a close.
+// Owners for Win32 handles and memory blocks: each closes or frees what it
+// holds when it goes out of scope, so an early return never skips a close.
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
+#include <cstdlib>
 #include <utility>
 
 namespace qwin {
 
-// A handle with a close function; Invalid is the value that means "none".
-template <class H, class Closer, H Invalid>
+// "None" for handles whose empty value is null (keys, events, tokens,
+// contexts, memory blocks).
+template <class H>
+struct NullIsNone {
+  static H Value() { return nullptr; }
+  static bool IsSet(H h) { return h != nullptr; }
+};
+
+// "None" for file and find handles, which use INVALID_HANDLE_VALUE; a null
+// handle is never a valid one either.
+struct InvalidHandleIsNone {
+  static HANDLE Value() { return INVALID_HANDLE_VALUE; }
+  static bool IsSet(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+};
+
+// A handle with its close policy: Closer()(h) releases it, None says which
+// value means "nothing held".
+template <class H, class Closer, class None = NullIsNone<H>>
 class CUniqueHandle {
  public:
   CUniqueHandle() = default;
@@ -25,15 +43,15 @@ class CUniqueHandle {
 
   H Get() const { return m_h; }
   H* Put() { Reset(); return &m_h; }  // for out-parameters of Win32 calls
-  explicit operator bool() const { return m_h != Invalid; }
-  H Release() { return std::exchange(m_h, Invalid); }
-  void Reset(H h = Invalid) {
-    if (m_h != Invalid) Closer()(m_h);
+  explicit operator bool() const { return None::IsSet(m_h); }
+  H Release() { return std::exchange(m_h, None::Value()); }
+  void Reset(H h = None::Value()) {
+    if (None::IsSet(m_h)) Closer()(m_h);
     m_h = h;
   }
 
  private:
-  H m_h = Invalid;
+  H m_h = None::Value();
 };
 
 struct HandleCloser { void operator()(HANDLE h) const { ::CloseHandle(h); } };
@@ -41,43 +59,24 @@ struct RegKeyCloser { void operator()(HKEY h) const { ::RegCloseKey(h); } };
 struct FindCloser { void operator()(HANDLE h) const { ::FindClose(h); } };
 struct MenuDestroyer { void operator()(HMENU h) const { ::DestroyMenu(h); } };
 struct LocalFreer { void operator()(HLOCAL h) const { ::LocalFree(h); } };
+struct CoTaskMemFreer { void operator()(void* p) const { ::CoTaskMemFree(p); } };
+struct RuntimeFreer { void operator()(void* p) const { std::free(p); } };
 
-// Kernel objects whose "none" is null (events, mutexes, tokens, threads).
-using CHandle = CUniqueHandle<HANDLE, HandleCloser, nullptr>;
-using CRegKey = CUniqueHandle<HKEY, RegKeyCloser, nullptr>;
-using CMenu = CUniqueHandle<HMENU, MenuDestroyer, nullptr>;
-using CLocalMemory = CUniqueHandle<HLOCAL, LocalFreer, nullptr>;
+using CHandle = CUniqueHandle<HANDLE, HandleCloser>;
+using CRegKey = CUniqueHandle<HKEY, RegKeyCloser>;
+using CMenu = CUniqueHandle<HMENU, MenuDestroyer>;
+using CLocalMemory = CUniqueHandle<HLOCAL, LocalFreer>;
+using CFileHandle = CUniqueHandle<HANDLE, HandleCloser, InvalidHandleIsNone>;
+using CFindHandle = CUniqueHandle<HANDLE, FindCloser, InvalidHandleIsNone>;
 
-// Files and find handles use INVALID_HANDLE_VALUE for "none"; it is not a
-// constant expression, so they get an owner of their own.
-template <class Closer>
-class CInvalidValueHandle {
- public:
-  CInvalidValueHandle() = default;
-  explicit CInvalidValueHandle(HANDLE h) : m_h(h) {}
-  ~CInvalidValueHandle() { Reset(); }
-  CInvalidValueHandle(const CInvalidValueHandle&) = delete;
-  CInvalidValueHandle& operator=(const CInvalidValueHandle&) = delete;
-  CInvalidValueHandle(CInvalidValueHandle&& other) noexcept : m_h(other.Release()) {}
-  CInvalidValueHandle& operator=(CInvalidValueHandle&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
+// Memory that the callee allocated with the COM task allocator (the shell's
+// item id lists among it).
+template <class T>
+using CCoTaskMem = CUniqueHandle<T*, CoTaskMemFreer>;
 
-  HANDLE Get() const { return m_h; }
-  explicit operator bool() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
-  HANDLE Release() { return std::exchange(m_h, INVALID_HANDLE_VALUE); }
-  void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
-    if (*this) Closer()(m_h);
-    m_h = h;
-  }
-
- private:
-  HANDLE m_h = INVALID_HANDLE_VALUE;
-};
-
-using CFileHandle = CInvalidValueHandle<HandleCloser>;
-using CFindHandle = CInvalidValueHandle<FindCloser>;
+// Memory from the runtime's malloc, handed over to be freed with free.
+template <class T>
+using CRuntimeMemory = CUniqueHandle<T*, RuntimeFreer>;
 
 // HRESULT from a Win32 error code: positive codes are mapped into the
 // FACILITY_WIN32 range, zero and negative values pass unchanged.
