@@ -79,3 +79,15 @@ void WriteValueRecord(log4cplus::LogLevel level, const char* title, const char* 
     if (::qlog::IsEnabled(::log4cplus::level##_LOG_LEVEL))                                      \
       ::qlog::Write(::log4cplus::level##_LOG_LEVEL, std::string(text), __FILE__, __LINE__);     \
   } while (0)
+
+// The logged return of a failing step: when expression (an HRESULT) fails,
+// writes "[title] hr = ..." at ERROR and returns it from the enclosing
+// function.
+#define QRETURN_IF_FAILED(title, expression)   \
+  do {                                         \
+    const auto qlogResult_ = (expression);     \
+    if (qlogResult_ < 0) {                     \
+      QLOG_VALUE(ERROR, title, "hr", qlogResult_); \
+      return qlogResult_;                      \
+    }                                          \
+  } while (0)

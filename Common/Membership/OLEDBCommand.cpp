@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Win32/Handles.h"
 #include "logging.h"
 
 namespace {
@@ -93,27 +94,26 @@ HRESULT COLEDBCommand::Create(IUnknown* pSession, const char* szCommand) {
     QLOG_VALUE(ERROR, "CCommand<CManualAccessor, CRowset>::Create(session, szCommand)", "hr", hr);
     return hr;
   }
-  qcom::CComPtr<ICommandPrepare> spPrepare;
-  hr = m_spCommand.QueryInterface(IID_ICommandPrepare, spPrepare);
-  if (SUCCEEDED(hr)) hr = spPrepare->Prepare(1);
-  if (FAILED(hr)) {
-    QLOG_VALUE(ERROR, "Prepare(1)", "hr", hr);
-    return hr;
-  }
+  QRETURN_IF_FAILED("Prepare(1)", PrepareCommand());
   return BuildParameterTable();
+}
+
+HRESULT COLEDBCommand::PrepareCommand() {
+  qcom::CComPtr<ICommandPrepare> spPrepare;
+  HRESULT hr = m_spCommand.QueryInterface(IID_ICommandPrepare, spPrepare);
+  return SUCCEEDED(hr) ? spPrepare->Prepare(1) : hr;
 }
 
 HRESULT COLEDBCommand::BuildParameterTable() {
   qcom::CComPtr<ICommandWithParameters> spParameters;
   DB_UPARAMS ulParams = 0;
-  DBPARAMINFO* pParamInfo = nullptr;
-  OLECHAR* pParamNames = nullptr;
-  HRESULT hr = m_spCommand.QueryInterface(IID_ICommandWithParameters, spParameters);
-  if (SUCCEEDED(hr)) hr = spParameters->GetParameterInfo(&ulParams, &pParamInfo, &pParamNames);
-  if (FAILED(hr)) {
-    QLOG_VALUE(ERROR, "GetParameterInfo(&m_ulParams, &pParamInfo, &pParamNames)", "hr", hr);
-    return hr;
-  }
+  qwin::CCoTaskMem<DBPARAMINFO> spParamInfo;
+  qwin::CCoTaskMem<OLECHAR> spParamNames;
+  QRETURN_IF_FAILED("GetParameterInfo(&m_ulParams, &pParamInfo, &pParamNames)", [&] {
+    HRESULT hr = m_spCommand.QueryInterface(IID_ICommandWithParameters, spParameters);
+    return SUCCEEDED(hr) ? spParameters->GetParameterInfo(&ulParams, spParamInfo.Put(), spParamNames.Put()) : hr;
+  }());
+  const DBPARAMINFO* pParamInfo = spParamInfo.Get();
   std::vector<DBLENGTH> sizes;
   for (DB_UPARAMS i = 0; i < ulParams && pParamInfo; ++i) {
     const DBPARAMINFO& info = pParamInfo[i];
@@ -125,8 +125,6 @@ HRESULT COLEDBCommand::BuildParameterTable() {
   m_paramAccessor.Layout(sizes);
   for (size_t i = 0; i < m_params.size(); ++i) m_paramAccessor.Status(i) = DBSTATUS_S_ISNULL;
   m_ulParams = static_cast<ULONG>(m_params.size());
-  ::CoTaskMemFree(pParamInfo);
-  ::CoTaskMemFree(pParamNames);
   return S_OK;
 }
 
@@ -176,10 +174,7 @@ HRESULT COLEDBCommand::Open(DBROWCOUNT* pRowsAffected) {
                               reinterpret_cast<IUnknown**>(spRowset.Put()));
   }
   m_paramAccessor.ReleaseAccessor();
-  if (FAILED(hr)) {
-    QLOG_VALUE(ERROR, kOpenTitle, "hr", hr);
-    return hr;
-  }
+  QRETURN_IF_FAILED(kOpenTitle, hr);
   if (!spRowset) {
     QLOG_MESSAGE(DEBUG, "CAccessorRowset<CManualAccessor, CRowset>::GetInterface() == NULL");
     return S_OK;
@@ -200,15 +195,16 @@ HRESULT COLEDBCommand::Open(DBROWCOUNT* pRowsAffected) {
 HRESULT COLEDBCommand::BuildColumnTable(IRowset* pRowset) {
   qcom::CComPtr<IColumnsInfo> spColumnsInfo;
   DBORDINAL ulColumns = 0;
-  DBCOLUMNINFO* pColumnInfo = nullptr;
-  OLECHAR* pStrings = nullptr;
-  HRESULT hr = pRowset->QueryInterface(IID_IColumnsInfo, spColumnsInfo.PutVoid());
-  if (SUCCEEDED(hr)) hr = spColumnsInfo->GetColumnInfo(&ulColumns, &pColumnInfo, &pStrings);
-  if (FAILED(hr)) {
-    QLOG_VALUE(ERROR, "CAccessorRowset<CManualAccessor, CRowset>::GetColumnInfo(&m_ulColumns, &pColumnInfo, &pStrings)",
-               "hr", hr);
-    return hr;
-  }
+  qwin::CCoTaskMem<DBCOLUMNINFO> spColumnInfo;
+  qwin::CCoTaskMem<OLECHAR> spStrings;
+  QRETURN_IF_FAILED("CAccessorRowset<CManualAccessor, CRowset>::GetColumnInfo(&m_ulColumns, &pColumnInfo, &pStrings)",
+                    [&] {
+                      HRESULT hr = pRowset->QueryInterface(IID_IColumnsInfo, spColumnsInfo.PutVoid());
+                      return SUCCEEDED(hr) ? spColumnsInfo->GetColumnInfo(&ulColumns, spColumnInfo.Put(),
+                                                                          spStrings.Put())
+                                           : hr;
+                    }());
+  const DBCOLUMNINFO* pColumnInfo = spColumnInfo.Get();
   std::vector<DBLENGTH> sizes;
   for (DBORDINAL i = 0; i < ulColumns && pColumnInfo; ++i) {
     const DBCOLUMNINFO& info = pColumnInfo[i];
@@ -224,8 +220,6 @@ HRESULT COLEDBCommand::BuildColumnTable(IRowset* pRowset) {
                                 true, DBPARAMIO_NOTPARAM);
   }
   m_ulColumns = static_cast<ULONG>(m_columns.size());
-  ::CoTaskMemFree(pColumnInfo);
-  ::CoTaskMemFree(pStrings);
   return S_OK;
 }
 

@@ -64,6 +64,7 @@ class COLEDBCommand {
 
  private:
   HRESULT CreateCommandText(IUnknown* pSession, const char* szCommand);
+  HRESULT PrepareCommand();
   HRESULT BuildParameterTable();
   HRESULT BindParameters();
   HRESULT BuildColumnTable(IRowset* pRowset);

@@ -48,6 +48,38 @@ class CSession {
   qcom::CComPtr<IOpenRowset> m_session;
 };
 
+// A local transaction that aborts unless it was committed, so that no early
+// return leaves the session's work half done and the transaction open.
+class CLocalTransaction {
+ public:
+  explicit CLocalTransaction(CSession& session) : m_session(session) {}
+  ~CLocalTransaction() {
+    if (m_bActive) m_session.Abort();
+  }
+  CLocalTransaction(const CLocalTransaction&) = delete;
+  CLocalTransaction& operator=(const CLocalTransaction&) = delete;
+
+  HRESULT Start(ISOLEVEL isolationLevel) {
+    const HRESULT hr = m_session.StartTransaction(isolationLevel);
+    m_bActive = SUCCEEDED(hr);
+    return hr;
+  }
+  // A failed commit leaves the transaction to be aborted.
+  HRESULT Commit() {
+    const HRESULT hr = m_session.Commit();
+    if (SUCCEEDED(hr)) m_bActive = false;
+    return hr;
+  }
+  HRESULT Abort() {
+    m_bActive = false;
+    return m_session.Abort();
+  }
+
+ private:
+  CSession& m_session;
+  bool m_bActive = false;
+};
+
 // Bindings into one zero-filled data block: each entry has a value area of
 // its own size and a status, laid out one after another.
 class CManualAccessor {
