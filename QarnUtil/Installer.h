@@ -9,6 +9,9 @@
 
 namespace qarnutil {
 
+class CMDKey;
+struct CProduct;
+
 class CInstaller : public qcom::CUnknownBase,
                    public qcom::CDispatchImpl<IInstaller, &IID_IInstaller>,
                    public ISupportErrorInfo {
@@ -42,6 +45,37 @@ class CInstaller : public qcom::CUnknownBase,
   HRESULT QueryOwnInterface(REFIID iid, void** ppv) override;
 
  private:
+  // The frame of the methods that return a log: pointers checked, the log
+  // emptied, work run behind the exception boundary (it answers the
+  // result), then the log and the result handed out.
+  template <class Work>
+  HRESULT LoggedMethod(const char* name, VARIANT* pLog, long* pbResult, Work work);
+
+  // Binds key to the site; an empty instance becomes the chosen site's
+  // number.
+  static HRESULT OpenSite(CMDKey& key, std::string& instance);
+
+  long InstallLine(const std::string& instanceText);
+  long UninstallLine(const std::string& instanceText);
+  long InstallOneProduct(long code, std::string instance);
+  long UninstallOneProduct(long code, const std::string& instance);
+  // Takes the maker's filter off the site; false when the uninstall must
+  // stop there (the log says why).
+  bool RemoveProductFilter(const CProduct& product, const std::string& instance);
+  HRESULT QueryProductOnSite(long code, std::string instance, long& installed);
+  HRESULT QueryProductBuild(long code, VARIANT& build, long& installed);
+
+  // The two products with installation work of their own; each answers an
+  // HRESULT and its result.
+  HRESULT InstallQarnMembership(const std::string& instance, long& result);
+  HRESULT InstallKestro(const std::string& instance, long& result);
+
+  // The text of a log that one of the object's own methods handed back.
+  static std::string LogText(const VARIANT& log);
+
+  HRESULT ReportError(const wchar_t* description, HRESULT hr);
+  HRESULT ReportSystemError(LONG error);
+
   std::string m_strLog;  // the installation log of the running method
 };
 
