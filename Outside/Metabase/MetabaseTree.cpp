@@ -263,33 +263,36 @@ EStatus CMetabase::SetData(uint32_t handle, const wchar_t* path, CProperty prope
 }
 
 // A key inherits from the nearest ancestor that sets the identifier, and only
-// when that ancestor set it with METADATA_INHERIT.
+// when that ancestor set it with METADATA_INHERIT. Returns the key of the
+// path, or null when the path ends early, with what its ancestors hand down.
+const CKey* CMetabase::WalkTo(const CPath& path, uint32_t id, const CProperty** inheritable) const {
+  *inheritable = nullptr;
+  const CKey* key = &m_root;
+  for (const std::wstring& name : path) {
+    auto set = key->properties.find(id);
+    if (set != key->properties.end()) {
+      *inheritable = (set->second.attributes & kAttributeInherit) ? &set->second : nullptr;
+    }
+    auto child = key->children.find(name);
+    if (child == key->children.end()) return nullptr;
+    key = &child->second;
+  }
+  return key;
+}
+
 EStatus CMetabase::GetData(uint32_t handle, const wchar_t* path, const CDataQuery& query,
                            CFoundData* found) const {
   CPath absolute;
   EStatus status = Resolve(handle, path, false, &absolute);
   if (status != EStatus::Ok) return status;
   if (absolute.size() == 1 && SameName(absolute[0], kDiagnosticsKey)) {
-    found->property = DiagnosticProperty(query.id);
-    found->inherited = false;
+    *found = CFoundData{DiagnosticProperty(query.id), false};
     return found->property.id != 0 && Matches(found->property, query) ? EStatus::Ok : EStatus::DataNotFound;
   }
   const bool inherit = query.attributes & kAttributeInherit;
   const CProperty* inheritable = nullptr;
-  const CKey* key = &m_root;
-  for (const std::wstring& name : absolute) {
-    auto set = key->properties.find(query.id);
-    if (set != key->properties.end()) {
-      inheritable = (set->second.attributes & kAttributeInherit) ? &set->second : nullptr;
-    }
-    auto child = key->children.find(name);
-    if (child == key->children.end()) {
-      if (!inherit || !(query.attributes & kAttributePartialPath)) return EStatus::PathNotFound;
-      key = nullptr;
-      break;
-    }
-    key = &child->second;
-  }
+  const CKey* key = WalkTo(absolute, query.id, &inheritable);
+  if (!key && !(inherit && (query.attributes & kAttributePartialPath))) return EStatus::PathNotFound;
   if (key) {
     auto own = key->properties.find(query.id);
     if (own != key->properties.end()) {

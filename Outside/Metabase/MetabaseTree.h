@@ -132,6 +132,7 @@ class CMetabase {
  private:
   EStatus Resolve(uint32_t handle, const wchar_t* path, bool forWrite, CPath* absolute) const;
   bool Conflicts(const CPath& path, uint32_t permissions) const;
+  const CKey* WalkTo(const CPath& path, uint32_t id, const CProperty** inheritable) const;
   CProperty DiagnosticProperty(uint32_t id) const;
 
   CKey m_root;
