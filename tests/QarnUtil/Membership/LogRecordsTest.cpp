@@ -1,61 +1,24 @@
 // The failure records of reading and logging on, in the library's forms.
 #include <gtest/gtest.h>
 
-#include <log4cplus/appender.h>
-#include <log4cplus/spi/loggingevent.h>
-
 #include "ACL.h"
 #include "CacheManager.h"
 #include "ImpersonationTokenCache.h"
+#include "LogCapture.h"
 #include "Win32TestSupport.h"
-#include "logging.h"
 
 namespace {
 
-struct CRecord {
-  log4cplus::LogLevel level;
-  std::string text;
-  bool operator==(const CRecord& other) const { return level == other.level && text == other.text; }
-};
+using qtest::CRecord;
 
 qtoken::CLocalTime AnyTime() { return {}; }
 
-void PrintTo(const CRecord& record, std::ostream* out) { *out << record.level << " " << record.text; }
-
-// Keeps the library's records other than the function trace.
-class CCaptureAppender : public log4cplus::Appender {
- public:
-  explicit CCaptureAppender(std::vector<CRecord>& records) : m_records(records) {}
-  ~CCaptureAppender() override { destructorImpl(); }
-  void close() override {}
-
- protected:
-  void append(const log4cplus::spi::InternalLoggingEvent& event) override {
-    if (event.getLogLevel() == log4cplus::TRACE_LOG_LEVEL) return;
-    m_records.push_back({event.getLogLevel(), LOG4CPLUS_TSTRING_TO_STRING(event.getMessage())});
-  }
-
- private:
-  std::vector<CRecord>& m_records;
-};
-
 class LogRecords : public ::testing::Test {
  protected:
-  void SetUp() override {
-    qlog::EnsureLoggingConfigured();
-    m_appender = log4cplus::SharedAppenderPtr(new CCaptureAppender(m_records));
-    qlog::LibraryLogger().addAppender(m_appender);
-    m_previousLevel = qlog::LibraryLogger().getLogLevel();
-    qlog::LibraryLogger().setLogLevel(log4cplus::INFO_LOG_LEVEL);
-  }
-  void TearDown() override {
-    qlog::LibraryLogger().removeAppender(m_appender);
-    qlog::LibraryLogger().setLogLevel(m_previousLevel);
-  }
+  const std::vector<CRecord>& m_records = m_capture.Records();
 
-  std::vector<CRecord> m_records;
-  log4cplus::SharedAppenderPtr m_appender;
-  log4cplus::LogLevel m_previousLevel = log4cplus::NOT_SET_LOG_LEVEL;
+ private:
+  qtest::CLogCapture m_capture{log4cplus::INFO_LOG_LEVEL};
 };
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "MetabaseTestSupport.h"
 #include "MetabaseStandIn.h"
 
+#include <algorithm>
+
 namespace {
 
 class ComEnvironment : public ::testing::Environment {
@@ -61,8 +63,10 @@ void MetabaseTest::SetUp() {
   wchar_t folder[MAX_PATH];
   ::GetTempPathW(MAX_PATH, folder);
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  m_file = std::wstring(folder) + L"metabase-" + Widen(test->test_suite_name()) + L"-" + Widen(test->name()) +
-           L"-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+  std::wstring name = Widen(test->test_suite_name()) + L"-" + Widen(test->name());
+  // Parameterised tests have "/" in their names.
+  std::replace(name.begin(), name.end(), L'/', L'_');
+  m_file = std::wstring(folder) + L"metabase-" + name + L"-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
   ::DeleteFileW(m_file.c_str());
   ASSERT_TRUE(::SetEnvironmentVariableW(metabase::kFileVariable, m_file.c_str()));
   ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_INPROC_SERVER,

@@ -1,58 +1,9 @@
 #include "OLEDBTestSupport.h"
 
-#include <log4cplus/logger.h>
-#include <log4cplus/spi/loggingevent.h>
-
-#include <mutex>
-
 #include "Membership/AdoxCatalog.h"
 #include "logging.h"
 
 namespace oledbtest {
-
-namespace {
-
-struct CRecord {
-  int level;
-  std::string text;
-};
-
-std::vector<CRecord>& Records() {
-  static std::vector<CRecord> records;
-  return records;
-}
-
-class CCaptureAppender : public log4cplus::Appender {
- public:
-  CCaptureAppender() = default;
-  ~CCaptureAppender() override { destructorImpl(); }
-  void close() override {}
-
- protected:
-  void append(const log4cplus::spi::InternalLoggingEvent& event) override {
-    Records().push_back(CRecord{event.getLogLevel(), event.getMessage()});
-  }
-};
-
-}  // namespace
-
-CLogCapture::CLogCapture() : m_appender(new CCaptureAppender) {
-  qlog::EnsureLoggingConfigured();
-  qlog::LibraryLogger().addAppender(m_appender);
-  qlog::LibraryLogger().setLogLevel(log4cplus::TRACE_LOG_LEVEL);
-  Clear();
-}
-
-CLogCapture::~CLogCapture() { qlog::LibraryLogger().removeAppender(m_appender); }
-
-bool CLogCapture::Contains(int level, const std::string& text) const {
-  for (const CRecord& record : Records()) {
-    if (record.level == level && record.text == text) return true;
-  }
-  return false;
-}
-
-void CLogCapture::Clear() { Records().clear(); }
 
 std::string NewTempFolder() {
   char base[MAX_PATH] = {};

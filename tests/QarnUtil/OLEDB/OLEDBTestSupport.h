@@ -6,26 +6,16 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <log4cplus/appender.h>
 
 #include <string>
 #include <vector>
 
+#include "LogCapture.h"
 #include "OLEDBCommand.h"
 
 namespace oledbtest {
 
-// Keeps the text and level of every record logged while it lives.
-class CLogCapture {
- public:
-  CLogCapture();
-  ~CLogCapture();
-  bool Contains(int level, const std::string& text) const;
-  void Clear();
-
- private:
-  log4cplus::SharedAppenderPtr m_appender;
-};
+using qtest::CLogCapture;
 
 std::string NewTempFolder();
 std::wstring Wide(const std::string& text);
