@@ -160,8 +160,12 @@ EStatus CMetabase::Resolve(uint32_t handle, const wchar_t* path, bool forWrite, 
 
 // IIS locks the whole subtree below an open key and the path above it: a
 // writer excludes every other handle there, readers exclude only writers.
-bool CMetabase::Conflicts(const CPath& path, uint32_t permissions) const {
+// A key opened through a handle lies inside that handle's own lock, so the
+// parent never excludes it (the installer opens subkeys below a site key it
+// holds for writing).
+bool CMetabase::Conflicts(const CPath& path, uint32_t permissions, uint32_t parent) const {
   return std::any_of(m_handles.begin(), m_handles.end(), [&](const auto& entry) {
+    if (entry.first == parent) return false;
     const COpenHandle& open = entry.second;
     bool related = IsPrefixPath(open.path, path) || IsPrefixPath(path, open.path);
     bool writing = (permissions | open.permissions) & kPermissionWrite;
@@ -177,7 +181,7 @@ EStatus CMetabase::OpenKey(uint32_t handle, const wchar_t* path, uint32_t permis
   EStatus status = Resolve(handle, path, false, &absolute);
   if (status != EStatus::Ok) return status;
   if (!FindKey(absolute)) return EStatus::PathNotFound;
-  if (Conflicts(absolute, permissions)) return EStatus::PathBusy;
+  if (Conflicts(absolute, permissions, handle)) return EStatus::PathBusy;
   if (m_nextHandle == 0) m_nextHandle = 1;  // 0 is the master root
   *newHandle = m_nextHandle++;
   m_handles[*newHandle] = COpenHandle{permissions, std::move(absolute), owner};

@@ -131,7 +131,7 @@ class CMetabase {
 
  private:
   EStatus Resolve(uint32_t handle, const wchar_t* path, bool forWrite, CPath* absolute) const;
-  bool Conflicts(const CPath& path, uint32_t permissions) const;
+  bool Conflicts(const CPath& path, uint32_t permissions, uint32_t parent) const;
   const CKey* WalkTo(const CPath& path, uint32_t id, const CProperty** inheritable) const;
   CProperty DiagnosticProperty(uint32_t id) const;
 

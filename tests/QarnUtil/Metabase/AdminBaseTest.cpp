@@ -217,6 +217,16 @@ TEST_F(Handles, AWriterLocksItsSubtreeAndThePathAboveForTheTimeOut) {
   EXPECT_HRESULT_SUCCEEDED(TryOpen(L"LM/W3SVC/1/Root", kWrite, 0));
 }
 
+TEST_F(Handles, KeysOpenedThroughAHeldHandleAreInsideItsLock) {
+  AddKeys(L"LM/W3SVC/1/Root/Vesmoro");
+  METADATA_HANDLE site = Open(L"LM/W3SVC/1", kRead | kWrite);
+  METADATA_HANDLE folder = 0;
+  EXPECT_HRESULT_SUCCEEDED(m_admin->OpenKey(site, L"Root/Vesmoro", kRead, 0, &folder));
+  EXPECT_EQ(kPathBusy, TryOpen(L"LM/W3SVC/1/Root/Vesmoro", kRead, 0)) << "others are still locked out";
+  Close(folder);
+  Close(site);
+}
+
 TEST_F(Handles, ReadersShareButExcludeWriters) {
   AddKeys(L"LM/W3SVC/1/Root");
   METADATA_HANDLE first = Open(L"LM/W3SVC", kRead);
