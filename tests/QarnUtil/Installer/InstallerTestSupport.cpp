@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "MetabaseStandIn.h"
 #include "Win32/Handles.h"
 
 namespace {
@@ -47,6 +48,8 @@ void InstallerTest::SetUp() {
 }
 
 void InstallerTest::TearDown() {
+  // Whatever a method did, it closed every metabase key it opened.
+  EXPECT_EQ(0u, Counter(metabase::kOpenHandlesId));
   m_installer.Reset();
   ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstallKey);
   qwin::CRegKey line;
