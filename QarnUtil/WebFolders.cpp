@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "Com/ComPtr.h"
 #include "FilterLoadOrder.h"
 #include "Module.h"
 #include "Win32/Handles.h"
@@ -85,6 +86,56 @@ HRESULT RemoveFilter(CMDKey& key, METADATA_HANDLE siteHandle, const wchar_t* fil
     ::DeleteFileW(image.Get());
   }
   return key.DeleteKey(filterKey.c_str(), siteHandle);
+}
+
+// --- filters and folders (to come) ------------------------------------------------------
+
+HRESULT InstallFilter(CMDKey&, METADATA_HANDLE, const wchar_t*, const char*, const std::string&, const std::string&) {
+  return E_NOTIMPL;
+}
+
+HRESULT ReplaceFilters(CMDKey&, METADATA_HANDLE, const std::string&, const std::string&, std::string&) {
+  return E_NOTIMPL;
+}
+
+HRESULT CheckFilter(CMDKey&, const wchar_t*, std::string& info, bool& ok) {
+  info.clear();
+  ok = false;
+  return E_NOTIMPL;
+}
+
+HRESULT CreateVesmoroFolder(const std::string&, const std::string&, const std::string&, std::string&) {
+  return E_NOTIMPL;
+}
+
+HRESULT CreateHomeFolders(const std::string&, const std::string&, const std::string&, std::string&) {
+  return E_NOTIMPL;
+}
+
+void RenameConfigFiles(CMDKey&, METADATA_HANDLE, const std::wstring&, const std::string&, const std::string&,
+                       const std::string&, long&) {}
+
+// --- the site root ---------------------------------------------------------------------
+
+HRESULT ReadSiteRootFolder(CMDKey& key, METADATA_HANDLE siteHandle, std::string& rootFolder) {
+  qwin::CRuntimeMemory<wchar_t> folder;
+  const HRESULT hr = key.GetString(L"Root", MD_VR_PATH, IIS_MD_UT_FILE, folder.Put(), siteHandle);
+  if (FAILED(hr)) return hr;
+  rootFolder = qcom::BstrToAnsi(folder.Get());
+  return S_OK;
+}
+
+std::string ReadShareIdentity(CMDKey& key, METADATA_HANDLE siteHandle) {
+  qwin::CRuntimeMemory<wchar_t> user;
+  if (FAILED(key.GetString(L"Root", MD_VR_USERNAME, IIS_MD_UT_FILE, user.Put(), siteHandle)) || !*user.Get()) {
+    return std::string();
+  }
+  qwin::CRuntimeMemory<wchar_t> password;
+  std::string identity = qcom::BstrToAnsi(user.Get()) + ":";
+  if (SUCCEEDED(key.GetString(L"Root", MD_VR_PASSWORD, IIS_MD_UT_FILE, password.Put(), siteHandle))) {
+    identity += qcom::BstrToAnsi(password.Get());
+  }
+  return identity;
 }
 
 }  // namespace qarnutil
