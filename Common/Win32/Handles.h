@@ -59,6 +59,7 @@ struct RegKeyCloser { void operator()(HKEY h) const { ::RegCloseKey(h); } };
 struct FindCloser { void operator()(HANDLE h) const { ::FindClose(h); } };
 struct MenuDestroyer { void operator()(HMENU h) const { ::DestroyMenu(h); } };
 struct LocalFreer { void operator()(HLOCAL h) const { ::LocalFree(h); } };
+struct LibraryFreer { void operator()(HMODULE h) const { ::FreeLibrary(h); } };
 struct CoTaskMemFreer { void operator()(void* p) const { ::CoTaskMemFree(p); } };
 struct RuntimeFreer { void operator()(void* p) const { std::free(p); } };
 
@@ -66,6 +67,7 @@ using CHandle = CUniqueHandle<HANDLE, HandleCloser>;
 using CRegKey = CUniqueHandle<HKEY, RegKeyCloser>;
 using CMenu = CUniqueHandle<HMENU, MenuDestroyer>;
 using CLocalMemory = CUniqueHandle<HLOCAL, LocalFreer>;
+using CLibrary = CUniqueHandle<HMODULE, LibraryFreer>;
 using CFileHandle = CUniqueHandle<HANDLE, HandleCloser, InvalidHandleIsNone>;
 using CFindHandle = CUniqueHandle<HANDLE, FindCloser, InvalidHandleIsNone>;
 
