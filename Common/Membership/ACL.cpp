@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "ACLDirectives.h"
 #include "AccessFileLines.h"
@@ -20,11 +21,11 @@ const char* const kRequireTypes[] = {"valid-user", "user", "group", "phone", "wa
 bool IsYes(const char* value) { return EqualsNoCase(value, "YES"); }
 bool IsNo(const char* value) { return EqualsNoCase(value, "NO"); }
 
-bool Contains(const std::vector<std::string>& list, const std::string& item) {
+bool Contains(const std::vector<std::string>& list, std::string_view item) {
   return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-bool ContainsNoCase(const std::vector<std::string>& list, const std::string& item) {
+bool ContainsNoCase(const std::vector<std::string>& list, std::string_view item) {
   return std::any_of(list.begin(), list.end(), [&](const std::string& s) { return EqualsNoCase(s, item); });
 }
 
@@ -132,14 +133,18 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
   } else if (EqualsNoCase(lpszSection, m_strTargetSection)) {
     m_bReadingInherited = 0;
   }
+  const CDirectiveLookup directives;
+  const std::size_t sectionOpenLength = std::strlen(DirectiveWord(kAclOpen));
   CReadState state;
-  std::string line;
+  std::string_view line;
   while (reader.Next(line)) {
     // Lines are text: a stray NUL byte ends the line's content.
-    const char* text = line.c_str();
+    const char* text = line.data();
     if (*text == '\0' || *text == '#') continue;
+    // Outside the wanted section only the start of another section matters.
+    if (!inside && std::strncmp(text, DirectiveWord(kAclOpen), sectionOpenLength) != 0) continue;
     const char* value = text;
-    const int code = GetDirectiveCode(&value);
+    const int code = directives.Find(&value);
     if (lpszSection) {
       if (code == kAclOpen) {
         inside = EqualsNoCase(FirstToken(value, kTokenDelimiters), lpszSection);
@@ -198,9 +203,9 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       break;
     case kDenyAccess:
       if (!own) break;
-      for (auto& name : Tokens(value, kTokenDelimiters)) {
-        if (!ContainsNoCase(m_DenyAccess, name)) m_DenyAccess.push_back(std::move(name));
-      }
+      ForEachToken(value, kTokenDelimiters, [&](std::string_view name) {
+        if (!ContainsNoCase(m_DenyAccess, name)) m_DenyAccess.emplace_back(name);
+      });
       break;
     case kZelOpen: {
       std::string name = FirstToken(value, kTokenDelimiters);
@@ -224,9 +229,9 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       break;
     case kAllowEditConfig: {
       auto& names = own ? m_AllowEditConfig : m_InheritedAllowEditConfig;
-      for (auto& name : Tokens(value, kTokenDelimiters)) {
-        if (!Contains(names, name)) names.push_back(std::move(name));
-      }
+      ForEachToken(value, kTokenDelimiters, [&](std::string_view name) {
+        if (!Contains(names, name)) names.emplace_back(name);
+      });
       break;
     }
     case kRedirect:
@@ -351,6 +356,7 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
   std::vector<std::string> methods;
   std::vector<std::string> files;
   int scope = CACLPermission::FilesScope;
+  const CDirectiveLookup directives;
   std::size_t pos = 0;
   std::string line;
   while (pos < text.size()) {
@@ -360,7 +366,7 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
     pos = end;
     const char* value = line.c_str();
     if (*value == '\0' || *value == '#') continue;
-    switch (GetDirectiveCode(&value)) {
+    switch (directives.Find(&value)) {
       case kLimitOpen:
         files.clear();
         methods = Tokens(value, kTokenDelimiters);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,24 @@ enum Directive : int {
 
 const char* DirectiveWord(Directive code);
 
+// GetDirectiveCode without its records.
+int FindDirective(const char** ppszLine);
+
+// Finds the directives of one text (a file, a section, permission text). The
+// per-line records of GetDirectiveCode are composed only when the logger
+// passes them on to someone, which is decided once for the whole text: a
+// deployed logger drops them, and composing them for every line would cost
+// more than reading the line. Unknown lines are always reported.
+class CDirectiveLookup {
+ public:
+  CDirectiveLookup();
+  // As GetDirectiveCode.
+  int Find(const char** ppszLine) const;
+
+ private:
+  bool m_bRecordsReceived;
+};
+
 // Token delimiters of names and sections, and of file names (no space:
 // file names may contain spaces).
 extern const char kTokenDelimiters[];
@@ -76,6 +95,16 @@ const char* SkipToSpace(const char* text);
 // The tokens of `text` split at any of `delimiters`; empty tokens are skipped.
 std::vector<std::string> Tokens(const char* text, const char* delimiters);
 std::string FirstToken(const char* text, const char* delimiters);
+// Calls `visit` with each token of `text`, without copying it.
+template <class F>
+void ForEachToken(const char* text, const char* delimiters, F visit) {
+  while (*text) {
+    text += std::strspn(text, delimiters);
+    const std::size_t length = std::strcspn(text, delimiters);
+    if (length > 0) visit(std::string_view(text, length));
+    text += length;
+  }
+}
 
 // Case rules of the format: ASCII letters only, as the "C" locale has them.
 bool EqualsNoCase(std::string_view a, std::string_view b);
