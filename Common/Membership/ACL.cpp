@@ -52,26 +52,37 @@ int RequireType(const std::string& keyword) {
   return -1;
 }
 
-// The names of a require line: names in double quotes as they stand, then
-// the tokens outside the quotes.
-std::vector<std::string> RequireNames(const char* rest) {
-  std::vector<std::string> quoted;
-  std::vector<std::string> plain;
+// Calls `visit` with the pieces of `rest` inside double quotes (`quoted`) or
+// outside them.
+template <class F>
+void ForEachQuotePiece(std::string_view rest, bool quoted, F visit) {
   bool insideQuotes = false;
   for (;;) {
-    const char* quote = std::strchr(rest, '"');
-    const std::string piece = quote ? std::string(rest, quote) : std::string(rest);
-    if (insideQuotes) {
-      if (!piece.empty()) quoted.push_back(piece);
-    } else {
-      for (auto& token : Tokens(piece.c_str(), kTokenDelimiters)) plain.push_back(std::move(token));
-    }
-    if (!quote) break;
-    rest = quote + 1;
+    const std::size_t quote = rest.find('"');
+    if (insideQuotes == quoted) visit(rest.substr(0, quote));
+    if (quote == std::string_view::npos) return;
+    rest.remove_prefix(quote + 1);
     insideQuotes = !insideQuotes;
   }
-  quoted.insert(quoted.end(), plain.begin(), plain.end());
-  return quoted;
+}
+
+// The names of a require line: names in double quotes as they stand, then
+// the tokens outside the quotes.
+template <class F>
+void ForEachRequireName(std::string_view rest, F visit) {
+  ForEachQuotePiece(rest, true, [&](std::string_view piece) {
+    if (!piece.empty()) visit(piece);
+  });
+  ForEachQuotePiece(rest, false, [&](std::string_view piece) { ForEachToken(piece, kTokenDelimiters, visit); });
+}
+
+std::vector<std::string> RequireNames(const char* rest) {
+  std::size_t count = 0;
+  ForEachRequireName(rest, [&](std::string_view) { ++count; });
+  std::vector<std::string> names;
+  names.reserve(count);
+  ForEachRequireName(rest, [&](std::string_view name) { names.emplace_back(name); });
+  return names;
 }
 
 }  // namespace
@@ -134,7 +145,7 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
     m_bReadingInherited = 0;
   }
   const CDirectiveLookup directives;
-  const std::size_t sectionOpenLength = std::strlen(DirectiveWord(kAclOpen));
+  const std::string_view sectionOpen = DirectiveWord(kAclOpen);
   CReadState state;
   std::string_view line;
   while (reader.Next(line)) {
@@ -142,7 +153,7 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
     const char* text = line.data();
     if (*text == '\0' || *text == '#') continue;
     // Outside the wanted section only the start of another section matters.
-    if (!inside && std::strncmp(text, DirectiveWord(kAclOpen), sectionOpenLength) != 0) continue;
+    if (!inside && (*text != sectionOpen[0] || line.compare(0, sectionOpen.size(), sectionOpen) != 0)) continue;
     const char* value = text;
     const int code = directives.Find(&value);
     if (lpszSection) {
@@ -361,7 +372,8 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
   std::string line;
   while (pos < text.size()) {
     while (pos < text.size() && IsFormatSpace(text[pos])) ++pos;
-    const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     line.assign(text, pos, end - pos);
     pos = end;
     const char* value = line.c_str();
@@ -378,12 +390,10 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
       case kFilesOpen: {
         scope = CACLPermission::FilesScope;
         files.clear();
-        auto names = Tokens(value, kFileNameDelimiters);
+        ForEachToken(value, kFileNameDelimiters, [&](std::string_view name) { files.emplace_back(name); });
         // A parent's rules for named files do not reach a subdirectory; its
         // wildcard rules do.
-        if (!bInherited || (!names.empty() && names.front().find('*') != std::string::npos)) {
-          files = std::move(names);
-        }
+        if (bInherited && (files.empty() || files.front().find('*') == std::string::npos)) files.clear();
         break;
       }
       case kFilesClose:

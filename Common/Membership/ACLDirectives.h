@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,14 +94,23 @@ const char* SkipToSpace(const char* text);
 // The tokens of `text` split at any of `delimiters`; empty tokens are skipped.
 std::vector<std::string> Tokens(const char* text, const char* delimiters);
 std::string FirstToken(const char* text, const char* delimiters);
+inline bool IsDelimiter(char c, const char* delimiters) {
+  for (; *delimiters; ++delimiters) {
+    if (*delimiters == c) return true;
+  }
+  return false;
+}
+
 // Calls `visit` with each token of `text`, without copying it.
 template <class F>
-void ForEachToken(const char* text, const char* delimiters, F visit) {
-  while (*text) {
-    text += std::strspn(text, delimiters);
-    const std::size_t length = std::strcspn(text, delimiters);
-    if (length > 0) visit(std::string_view(text, length));
-    text += length;
+void ForEachToken(std::string_view text, const char* delimiters, F visit) {
+  std::size_t pos = 0;
+  for (;;) {
+    while (pos < text.size() && IsDelimiter(text[pos], delimiters)) ++pos;
+    if (pos == text.size()) return;
+    const std::size_t start = pos;
+    while (pos < text.size() && !IsDelimiter(text[pos], delimiters)) ++pos;
+    visit(text.substr(start, pos - start));
   }
 }
 

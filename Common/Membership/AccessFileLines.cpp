@@ -10,6 +10,25 @@ namespace {
 // Bytes a line may consume: its content and the byte that ends it.
 constexpr std::size_t kLineWindow = kMaxLineBytes + 1;
 
+// Whether a byte of `word` is below 0x0E, that is, could be an LF or a CR.
+bool HasControlByte(std::size_t word) {
+  constexpr std::size_t kOnes = ~std::size_t(0) / 0xFF;
+  return ((word - kOnes * 0x0E) & ~word & (kOnes * 0x80)) != 0;
+}
+
+// The position of the first byte in [from, to) that could end a line or be a
+// CR, or `to`. Lines are mostly printable text: it goes a word at a time.
+std::size_t SkipPlainBytes(const char* bytes, std::size_t from, std::size_t to) {
+  std::size_t word;
+  while (from + sizeof word <= to) {
+    std::memcpy(&word, bytes + from, sizeof word);
+    if (HasControlByte(word)) break;
+    from += sizeof word;
+  }
+  while (from < to && static_cast<unsigned char>(bytes[from]) > '\r') ++from;
+  return from;
+}
+
 }  // namespace
 
 std::size_t CMemorySource::Read(char* buffer, std::size_t size) {
@@ -40,12 +59,12 @@ bool CLineReader::Fill() {
   return true;
 }
 
-std::string_view CLineReader::TakeLine(std::size_t length, std::size_t consumed) {
+std::string_view CLineReader::TakeLine(std::size_t length, std::size_t consumed, std::size_t carriageReturns) {
   char* start = m_buffer.data() + m_pos;
   char* end = start + length;
   // Most lines end in CR LF: their CR is cut off without moving a byte.
-  while (end != start && end[-1] == '\r') --end;
-  if (std::memchr(start, '\r', static_cast<std::size_t>(end - start))) end = std::remove(start, end, '\r');
+  for (; carriageReturns > 0 && end != start && end[-1] == '\r'; --carriageReturns) --end;
+  if (carriageReturns > 0) end = std::remove(start, end, '\r');
   *end = '\0';
   m_pos += consumed;
   return std::string_view(start, static_cast<std::size_t>(end - start));
@@ -53,22 +72,28 @@ std::string_view CLineReader::TakeLine(std::size_t length, std::size_t consumed)
 
 bool CLineReader::Next(std::string_view& line) {
   std::size_t scanned = 0;
+  std::size_t carriageReturns = 0;
   for (;;) {
     const std::size_t window = std::min(m_end - m_pos, kLineWindow);
     const char* start = m_buffer.data() + m_pos;
-    if (const void* lf = std::memchr(start + scanned, '\n', window - scanned)) {
-      const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-      line = TakeLine(length, length + 1);
-      return true;
+    // One pass finds the line's end and counts its CRs.
+    for (; (scanned = SkipPlainBytes(start, scanned, window)) < window; ++scanned) {
+      const char c = start[scanned];
+      if (c == '\n') {
+        line = TakeLine(scanned, scanned + 1, carriageReturns);
+        return true;
+      }
+      if (c == '\r') ++carriageReturns;
     }
     if (window == kLineWindow) {
-      line = TakeLine(kMaxLineBytes, kLineWindow);  // the 8000th byte is lost
+      // The 8000th byte is lost; it was counted if it was a CR.
+      if (start[kMaxLineBytes] == '\r') --carriageReturns;
+      line = TakeLine(kMaxLineBytes, kLineWindow, carriageReturns);
       return true;
     }
-    scanned = window;
     if (!Fill()) {
       if (window == 0) return false;
-      line = TakeLine(window, window);
+      line = TakeLine(window, window, carriageReturns);
       return true;
     }
   }

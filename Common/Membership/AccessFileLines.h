@@ -57,9 +57,10 @@ class CLineReader {
   // Asks the source for more bytes behind the unread ones; false at the end
   // of the data.
   bool Fill();
-  // Hands out the `length` bytes at the read position as the line (CRs
-  // removed) and moves past `consumed` bytes.
-  std::string_view TakeLine(std::size_t length, std::size_t consumed);
+  // Hands out the `length` bytes at the read position, which hold
+  // `carriageReturns` CRs, as the line (CRs removed) and moves past
+  // `consumed` bytes.
+  std::string_view TakeLine(std::size_t length, std::size_t consumed, std::size_t carriageReturns);
 
   IByteSource& m_source;
   std::size_t m_readSize;
