@@ -219,8 +219,8 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       });
       break;
     case kZelOpen: {
-      std::string name = FirstToken(value, kTokenDelimiters);
-      if (!name.empty()) m_strSectionName = std::move(name);
+      const std::string_view name = FirstToken(value, kTokenDelimiters);
+      if (!name.empty()) m_strSectionName.assign(name.data(), name.size());
       break;
     }
     case kDebug:
@@ -407,7 +407,7 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
         break;
       case kRequire: {
         const char* keywordStart = value + std::strspn(value, kTokenDelimiters);
-        const std::string keyword = FirstToken(value, kTokenDelimiters);
+        const std::string keyword(FirstToken(value, kTokenDelimiters));
         const int type = RequireType(keyword);
         if (type < 0) break;
         auto record = std::make_unique<CACLPermission>();

@@ -138,9 +138,11 @@ std::vector<std::string> Tokens(const char* text, const char* delimiters) {
   return tokens;
 }
 
-std::string FirstToken(const char* text, const char* delimiters) {
-  text += std::strspn(text, delimiters);
-  return std::string(text, std::strcspn(text, delimiters));
+std::string_view FirstToken(const char* text, const char* delimiters) {
+  while (*text && IsDelimiter(*text, delimiters)) ++text;
+  const char* end = text;
+  while (*end && !IsDelimiter(*end, delimiters)) ++end;
+  return std::string_view(text, static_cast<std::size_t>(end - text));
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {

@@ -93,7 +93,8 @@ const char* SkipToSpace(const char* text);
 
 // The tokens of `text` split at any of `delimiters`; empty tokens are skipped.
 std::vector<std::string> Tokens(const char* text, const char* delimiters);
-std::string FirstToken(const char* text, const char* delimiters);
+// The first token of `text`, or an empty view; it points into `text`.
+std::string_view FirstToken(const char* text, const char* delimiters);
 inline bool IsDelimiter(char c, const char* delimiters) {
   for (; *delimiters; ++delimiters) {
     if (*delimiters == c) return true;
