@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <log4cplus/appender.h>
 #include <log4cplus/configurator.h>
 #include <log4cplus/helpers/loglog.h>
 
@@ -66,6 +67,17 @@ void EnsureLoggingConfigured() {
 log4cplus::Logger& LibraryLogger() { return g_libraryLogger; }
 
 bool IsEnabled(log4cplus::LogLevel level) { return g_libraryLogger.isEnabledFor(level); }
+
+bool IsReceived(log4cplus::LogLevel level) {
+  if (!IsEnabled(level)) return false;
+  for (log4cplus::Logger logger : {g_libraryLogger, g_parentLogger, log4cplus::Logger::getRoot()}) {
+    for (const auto& appender : logger.getAllAppenders()) {
+      if (appender->isAsSevereAsThreshold(level)) return true;
+    }
+    if (!logger.getAdditivity()) return false;
+  }
+  return false;
+}
 
 void Write(log4cplus::LogLevel level, const std::string& text, const char* file, int line) {
   g_libraryLogger.forcedLog(level, LOG4CPLUS_STRING_TO_TSTRING(text), file, line);

@@ -7,7 +7,8 @@
 //   QLOG_MESSAGE(INFO, "DLL_PROCESS_ATTACH");
 //
 // The level is one of TRACE, DEBUG, INFO, ERROR. A record's text is composed
-// only when its level is enabled.
+// only when its level is enabled. QLOG_RECEIVED(DEBUG) tells whether anyone
+// would receive such records, for code that would write many of them.
 #pragma once
 
 #include <log4cplus/logger.h>
@@ -30,6 +31,10 @@ void EnsureLoggingConfigured();
 log4cplus::Logger& LibraryLogger();
 
 bool IsEnabled(log4cplus::LogLevel level);
+// Enabled, and some appender of the library logger or of its ancestors (as
+// far as additivity reaches) takes records of `level`. Asks the hierarchy
+// each time: meant for deciding once about a run of records.
+bool IsReceived(log4cplus::LogLevel level);
 void Write(log4cplus::LogLevel level, const std::string& text, const char* file, int line);
 
 // Enter/leave trace of one function, with its nested-context entry.
@@ -60,6 +65,8 @@ void WriteValueRecord(log4cplus::LogLevel level, const char* title, const char* 
 // The level is pasted here, at the first expansion, so that a level name
 // that windows.h defines as a macro (ERROR) is not expanded first.
 #define QTRACE_FUNCTION(name) ::qlog::CFunctionTrace qlogFunctionTrace_(name)
+
+#define QLOG_RECEIVED(level) ::qlog::IsReceived(::log4cplus::level##_LOG_LEVEL)
 
 #define QLOG_VALUE(level, title, name, value)                                                \
   do {                                                                                       \

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "ACLDirectives.h"
 #include "AccessFileLines.h"
@@ -20,11 +21,11 @@ const char* const kRequireTypes[] = {"valid-user", "user", "group", "phone", "wa
 bool IsYes(const char* value) { return EqualsNoCase(value, "YES"); }
 bool IsNo(const char* value) { return EqualsNoCase(value, "NO"); }
 
-bool Contains(const std::vector<std::string>& list, const std::string& item) {
+bool Contains(const std::vector<std::string>& list, std::string_view item) {
   return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-bool ContainsNoCase(const std::vector<std::string>& list, const std::string& item) {
+bool ContainsNoCase(const std::vector<std::string>& list, std::string_view item) {
   return std::any_of(list.begin(), list.end(), [&](const std::string& s) { return EqualsNoCase(s, item); });
 }
 
@@ -51,26 +52,37 @@ int RequireType(const std::string& keyword) {
   return -1;
 }
 
-// The names of a require line: names in double quotes as they stand, then
-// the tokens outside the quotes.
-std::vector<std::string> RequireNames(const char* rest) {
-  std::vector<std::string> quoted;
-  std::vector<std::string> plain;
+// Calls `visit` with the pieces of `rest` inside double quotes (`quoted`) or
+// outside them.
+template <class F>
+void ForEachQuotePiece(std::string_view rest, bool quoted, F visit) {
   bool insideQuotes = false;
   for (;;) {
-    const char* quote = std::strchr(rest, '"');
-    const std::string piece = quote ? std::string(rest, quote) : std::string(rest);
-    if (insideQuotes) {
-      if (!piece.empty()) quoted.push_back(piece);
-    } else {
-      for (auto& token : Tokens(piece.c_str(), kTokenDelimiters)) plain.push_back(std::move(token));
-    }
-    if (!quote) break;
-    rest = quote + 1;
+    const std::size_t quote = rest.find('"');
+    if (insideQuotes == quoted) visit(rest.substr(0, quote));
+    if (quote == std::string_view::npos) return;
+    rest.remove_prefix(quote + 1);
     insideQuotes = !insideQuotes;
   }
-  quoted.insert(quoted.end(), plain.begin(), plain.end());
-  return quoted;
+}
+
+// The names of a require line: names in double quotes as they stand, then
+// the tokens outside the quotes.
+template <class F>
+void ForEachRequireName(std::string_view rest, F visit) {
+  ForEachQuotePiece(rest, true, [&](std::string_view piece) {
+    if (!piece.empty()) visit(piece);
+  });
+  ForEachQuotePiece(rest, false, [&](std::string_view piece) { ForEachToken(piece, kTokenDelimiters, visit); });
+}
+
+std::vector<std::string> RequireNames(const char* rest) {
+  std::size_t count = 0;
+  ForEachRequireName(rest, [&](std::string_view) { ++count; });
+  std::vector<std::string> names;
+  names.reserve(count);
+  ForEachRequireName(rest, [&](std::string_view name) { names.emplace_back(name); });
+  return names;
 }
 
 }  // namespace
@@ -132,14 +144,18 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
   } else if (EqualsNoCase(lpszSection, m_strTargetSection)) {
     m_bReadingInherited = 0;
   }
+  const CDirectiveLookup directives;
+  const std::string_view sectionOpen = DirectiveWord(kAclOpen);
   CReadState state;
-  std::string line;
+  std::string_view line;
   while (reader.Next(line)) {
     // Lines are text: a stray NUL byte ends the line's content.
-    const char* text = line.c_str();
+    const char* text = line.data();
     if (*text == '\0' || *text == '#') continue;
+    // Outside the wanted section only the start of another section matters.
+    if (!inside && (*text != sectionOpen[0] || line.compare(0, sectionOpen.size(), sectionOpen) != 0)) continue;
     const char* value = text;
-    const int code = GetDirectiveCode(&value);
+    const int code = directives.Find(&value);
     if (lpszSection) {
       if (code == kAclOpen) {
         inside = EqualsNoCase(FirstToken(value, kTokenDelimiters), lpszSection);
@@ -198,13 +214,13 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       break;
     case kDenyAccess:
       if (!own) break;
-      for (auto& name : Tokens(value, kTokenDelimiters)) {
-        if (!ContainsNoCase(m_DenyAccess, name)) m_DenyAccess.push_back(std::move(name));
-      }
+      ForEachToken(value, kTokenDelimiters, [&](std::string_view name) {
+        if (!ContainsNoCase(m_DenyAccess, name)) m_DenyAccess.emplace_back(name);
+      });
       break;
     case kZelOpen: {
-      std::string name = FirstToken(value, kTokenDelimiters);
-      if (!name.empty()) m_strSectionName = std::move(name);
+      const std::string_view name = FirstToken(value, kTokenDelimiters);
+      if (!name.empty()) m_strSectionName.assign(name.data(), name.size());
       break;
     }
     case kDebug:
@@ -224,9 +240,9 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       break;
     case kAllowEditConfig: {
       auto& names = own ? m_AllowEditConfig : m_InheritedAllowEditConfig;
-      for (auto& name : Tokens(value, kTokenDelimiters)) {
-        if (!Contains(names, name)) names.push_back(std::move(name));
-      }
+      ForEachToken(value, kTokenDelimiters, [&](std::string_view name) {
+        if (!Contains(names, name)) names.emplace_back(name);
+      });
       break;
     }
     case kRedirect:
@@ -351,16 +367,18 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
   std::vector<std::string> methods;
   std::vector<std::string> files;
   int scope = CACLPermission::FilesScope;
+  const CDirectiveLookup directives;
   std::size_t pos = 0;
   std::string line;
   while (pos < text.size()) {
     while (pos < text.size() && IsFormatSpace(text[pos])) ++pos;
-    const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     line.assign(text, pos, end - pos);
     pos = end;
     const char* value = line.c_str();
     if (*value == '\0' || *value == '#') continue;
-    switch (GetDirectiveCode(&value)) {
+    switch (directives.Find(&value)) {
       case kLimitOpen:
         files.clear();
         methods = Tokens(value, kTokenDelimiters);
@@ -372,12 +390,10 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
       case kFilesOpen: {
         scope = CACLPermission::FilesScope;
         files.clear();
-        auto names = Tokens(value, kFileNameDelimiters);
+        ForEachToken(value, kFileNameDelimiters, [&](std::string_view name) { files.emplace_back(name); });
         // A parent's rules for named files do not reach a subdirectory; its
         // wildcard rules do.
-        if (!bInherited || (!names.empty() && names.front().find('*') != std::string::npos)) {
-          files = std::move(names);
-        }
+        if (bInherited && (files.empty() || files.front().find('*') == std::string::npos)) files.clear();
         break;
       }
       case kFilesClose:
@@ -391,7 +407,7 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
         break;
       case kRequire: {
         const char* keywordStart = value + std::strspn(value, kTokenDelimiters);
-        const std::string keyword = FirstToken(value, kTokenDelimiters);
+        const std::string keyword(FirstToken(value, kTokenDelimiters));
         const int type = RequireType(keyword);
         if (type < 0) break;
         auto record = std::make_unique<CACLPermission>();

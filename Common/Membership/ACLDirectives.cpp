@@ -66,15 +66,36 @@ struct CDirectiveWord {
   std::size_t length;
 };
 
-// The table with the word lengths, measured once.
-const std::vector<CDirectiveWord>& DirectiveWords() {
-  static const std::vector<CDirectiveWord> words = [] {
-    std::vector<CDirectiveWord> table;
-    for (const char* word : kDirectiveWords) table.push_back({word, std::strlen(word)});
-    return table;
-  }();
-  return words;
-}
+// The words by their first byte, each list in table order, so that a line is
+// compared only with the words it could begin with and the first prefix in
+// table order still wins.
+class CDirectiveIndex {
+ public:
+  CDirectiveIndex() {
+    for (int code = 0; code < kDirectiveCount; ++code) {
+      const char* word = kDirectiveWords[code];
+      m_byFirstByte[static_cast<unsigned char>(word[0])].push_back({code, {word, std::strlen(word)}});
+    }
+  }
+
+  int Find(const char** ppszLine) const {
+    const char* line = *ppszLine;
+    for (const auto& entry : m_byFirstByte[static_cast<unsigned char>(line[0])]) {
+      if (std::strncmp(line + 1, entry.word.text + 1, entry.word.length - 1) == 0) {
+        *ppszLine = SkipSpace(line + entry.word.length);
+        return entry.code;
+      }
+    }
+    return -1;
+  }
+
+ private:
+  struct CEntry {
+    int code;
+    CDirectiveWord word;
+  };
+  std::vector<CEntry> m_byFirstByte[256];
+};
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -84,6 +105,20 @@ const char kTokenDelimiters[] = " ',>\t\n";
 const char kFileNameDelimiters[] = "',>\t\n";
 
 const char* DirectiveWord(Directive code) { return kDirectiveWords[code]; }
+
+int FindDirective(const char** ppszLine) {
+  static const CDirectiveIndex index;
+  return index.Find(ppszLine);
+}
+
+CDirectiveLookup::CDirectiveLookup() : m_bRecordsReceived(QLOG_RECEIVED(DEBUG)) {}
+
+int CDirectiveLookup::Find(const char** ppszLine) const {
+  if (m_bRecordsReceived) return GetDirectiveCode(ppszLine);
+  const int code = FindDirective(ppszLine);
+  // An unknown line is reported all the same.
+  return code >= 0 ? code : GetDirectiveCode(ppszLine);
+}
 
 bool IsFormatSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -99,18 +134,15 @@ const char* SkipToSpace(const char* text) {
 
 std::vector<std::string> Tokens(const char* text, const char* delimiters) {
   std::vector<std::string> tokens;
-  while (*text) {
-    text += std::strspn(text, delimiters);
-    const std::size_t length = std::strcspn(text, delimiters);
-    if (length > 0) tokens.emplace_back(text, length);
-    text += length;
-  }
+  ForEachToken(text, delimiters, [&](std::string_view token) { tokens.emplace_back(token); });
   return tokens;
 }
 
-std::string FirstToken(const char* text, const char* delimiters) {
-  text += std::strspn(text, delimiters);
-  return std::string(text, std::strcspn(text, delimiters));
+std::string_view FirstToken(const char* text, const char* delimiters) {
+  while (*text && IsDelimiter(*text, delimiters)) ++text;
+  const char* end = text;
+  while (*end && !IsDelimiter(*end, delimiters)) ++end;
+  return std::string_view(text, static_cast<std::size_t>(end - text));
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -161,14 +193,10 @@ int GetDirectiveCode(const char** ppszDirective) {
   QTRACE_FUNCTION("GetDirectiveCode");
   const char* line = *ppszDirective;
   QLOG_STRING(DEBUG, "Params", "lpszDirective", line);
-  const auto& words = qacl::DirectiveWords();
-  for (int code = 0; code < qacl::kDirectiveCount; ++code) {
-    const auto& word = words[code];
-    if (line[0] == word.text[0] && std::strncmp(line, word.text, word.length) == 0) {
-      *ppszDirective = qacl::SkipSpace(line + word.length);
-      QLOG_VALUE(DEBUG, "Directive found", "Index of lpszDirective", code);
-      return code;
-    }
+  const int code = qacl::FindDirective(ppszDirective);
+  if (code >= 0) {
+    QLOG_VALUE(DEBUG, "Directive found", "Index of lpszDirective", code);
+    return code;
   }
   QLOG_MESSAGE(ERROR, "Directive not found");
   return -1;

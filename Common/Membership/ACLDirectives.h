@@ -63,6 +63,24 @@ enum Directive : int {
 
 const char* DirectiveWord(Directive code);
 
+// GetDirectiveCode without its records.
+int FindDirective(const char** ppszLine);
+
+// Finds the directives of one text (a file, a section, permission text). The
+// per-line records of GetDirectiveCode are composed only when the logger
+// passes them on to someone, which is decided once for the whole text: a
+// deployed logger drops them, and composing them for every line would cost
+// more than reading the line. Unknown lines are always reported.
+class CDirectiveLookup {
+ public:
+  CDirectiveLookup();
+  // As GetDirectiveCode.
+  int Find(const char** ppszLine) const;
+
+ private:
+  bool m_bRecordsReceived;
+};
+
 // Token delimiters of names and sections, and of file names (no space:
 // file names may contain spaces).
 extern const char kTokenDelimiters[];
@@ -75,7 +93,27 @@ const char* SkipToSpace(const char* text);
 
 // The tokens of `text` split at any of `delimiters`; empty tokens are skipped.
 std::vector<std::string> Tokens(const char* text, const char* delimiters);
-std::string FirstToken(const char* text, const char* delimiters);
+// The first token of `text`, or an empty view; it points into `text`.
+std::string_view FirstToken(const char* text, const char* delimiters);
+inline bool IsDelimiter(char c, const char* delimiters) {
+  for (; *delimiters; ++delimiters) {
+    if (*delimiters == c) return true;
+  }
+  return false;
+}
+
+// Calls `visit` with each token of `text`, without copying it.
+template <class F>
+void ForEachToken(std::string_view text, const char* delimiters, F visit) {
+  std::size_t pos = 0;
+  for (;;) {
+    while (pos < text.size() && IsDelimiter(text[pos], delimiters)) ++pos;
+    if (pos == text.size()) return;
+    const std::size_t start = pos;
+    while (pos < text.size() && !IsDelimiter(text[pos], delimiters)) ++pos;
+    visit(text.substr(start, pos - start));
+  }
+}
 
 // Case rules of the format: ASCII letters only, as the "C" locale has them.
 bool EqualsNoCase(std::string_view a, std::string_view b);

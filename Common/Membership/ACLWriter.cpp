@@ -90,26 +90,30 @@ std::vector<std::string> ConnectionLines(const std::string& connection) {
 
 // A require line keeps within the reader's line limit: before a name (with
 // its separator and quotes) would take it past 7999 bytes, a new line with
-// the same start is begun.
-std::vector<std::string> RequireLines(const CACLPermission& record) {
+// the same start is begun. Each line is appended with its line end.
+void AppendRequireLines(const CACLPermission& record, std::string& text) {
   const std::string start = Word(kRequire) + " " + record.m_strType + " ";
-  std::vector<std::string> lines;
-  std::string line = start;
+  std::size_t lineStart = text.size();
+  text += start;
   bool lineHasName = false;
   for (const auto& name : record.m_Names) {
     const bool quoted = name.find(' ') != std::string::npos;
     const std::size_t added = (lineHasName ? 2 : 0) + name.size() + (quoted ? 2 : 0);
-    if (lineHasName && line.size() + added > kMaxLineBytes) {
-      lines.push_back(line);
-      line = start;
+    if (lineHasName && text.size() - lineStart + added > kMaxLineBytes) {
+      text += kEndOfLine;
+      lineStart = text.size();
+      text += start;
       lineHasName = false;
     }
-    if (lineHasName) line += ", ";
-    line += quoted ? "\"" + name + "\"" : name;
+    if (lineHasName) text += ", ";
+    if (quoted) {
+      text.append("\"").append(name).append("\"");
+    } else {
+      text += name;
+    }
     lineHasName = true;
   }
-  lines.push_back(line);
-  return lines;
+  text += kEndOfLine;
 }
 
 // Where a record's require lines stand: its block's scope, method text and
@@ -144,7 +148,7 @@ bool SameBlockLists(const CACLPermission& a, const CACLPermission& b) {
 
 struct CPermissionGroup {
   CPermissionPlace place;
-  std::vector<std::string> requireLines;
+  std::string requireText;  // its require lines, each with its line end
 };
 
 }  // namespace
@@ -169,21 +173,16 @@ void CACL::PermissionsToText(CACLPermissionRefs records, std::string& text, int 
     if (record->m_bInherited != bInherited || record->m_Files.empty()) continue;
     if (!previous || !SameBlockLists(*previous, *record)) place = PlaceOf(*record);
     previous = record;
-    std::vector<std::string> lines = RequireLines(*record);
     auto same = std::find_if(groups.begin(), groups.end(),
                              [&](const CPermissionGroup& earlier) { return earlier.place == place; });
-    if (same == groups.end()) {
-      groups.push_back({place, std::move(lines)});
-    } else {
-      same->requireLines.insert(same->requireLines.end(), std::make_move_iterator(lines.begin()),
-                                std::make_move_iterator(lines.end()));
-    }
+    if (same == groups.end()) same = groups.insert(groups.end(), {place, std::string()});
+    AppendRequireLines(*record, same->requireText);
   }
   text.clear();
   for (const auto& group : groups) {
     text.append(Word(kLimitOpen)).append(" ").append(group.place.methods).append(">").append(kEndOfLine);
     text.append(group.place.section).append(kEndOfLine);
-    for (const auto& line : group.requireLines) text.append(line).append(kEndOfLine);
+    text += group.requireText;
     text += Word(group.place.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose) + ">" + kEndOfLine;
     text += Word(kLimitClose) + ">" + kEndOfLine;
     text += kEndOfLine;

@@ -5,6 +5,32 @@
 
 namespace qacl {
 
+namespace {
+
+// Bytes a line may consume: its content and the byte that ends it.
+constexpr std::size_t kLineWindow = kMaxLineBytes + 1;
+
+// Whether a byte of `word` is below 0x0E, that is, could be an LF or a CR.
+bool HasControlByte(std::size_t word) {
+  constexpr std::size_t kOnes = ~std::size_t(0) / 0xFF;
+  return ((word - kOnes * 0x0E) & ~word & (kOnes * 0x80)) != 0;
+}
+
+// The position of the first byte in [from, to) that could end a line or be a
+// CR, or `to`. Lines are mostly printable text: it goes a word at a time.
+std::size_t SkipPlainBytes(const char* bytes, std::size_t from, std::size_t to) {
+  std::size_t word;
+  while (from + sizeof word <= to) {
+    std::memcpy(&word, bytes + from, sizeof word);
+    if (HasControlByte(word)) break;
+    from += sizeof word;
+  }
+  while (from < to && static_cast<unsigned char>(bytes[from]) > '\r') ++from;
+  return from;
+}
+
+}  // namespace
+
 std::size_t CMemorySource::Read(char* buffer, std::size_t size) {
   const std::size_t count = std::min(size, m_size - m_pos);
   std::memcpy(buffer, m_data + m_pos, count);
@@ -13,40 +39,90 @@ std::size_t CMemorySource::Read(char* buffer, std::size_t size) {
 }
 
 CLineReader::CLineReader(IByteSource& source, std::size_t bufferSize)
-    : m_source(source), m_buffer(bufferSize == 0 ? 1 : bufferSize) {}
+    : m_source(source), m_readSize(bufferSize == 0 ? 1 : bufferSize), m_buffer(m_readSize + kLineWindow + 1) {}
 
-int CLineReader::ReadByte() {
-  if (m_pos == m_end) {
-    if (m_exhausted) return -1;
-    m_end = m_source.Read(m_buffer.data(), m_buffer.size());
+bool CLineReader::Fill() {
+  if (m_exhausted) return false;
+  if (m_pos > 0) {
+    std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+    m_end -= m_pos;
     m_pos = 0;
-    if (m_end == 0) {
-      m_exhausted = true;
-      return -1;
+  }
+  // One byte stays free for the NUL after a last line without LF.
+  const std::size_t room = std::min(m_readSize, m_buffer.size() - 1 - m_end);
+  const std::size_t read = m_source.Read(m_buffer.data() + m_end, room);
+  if (read == 0) {
+    m_exhausted = true;
+    return false;
+  }
+  m_end += read;
+  return true;
+}
+
+std::string_view CLineReader::TakeLine(std::size_t length, std::size_t consumed, std::size_t carriageReturns) {
+  char* start = m_buffer.data() + m_pos;
+  char* end = start + length;
+  // Most lines end in CR LF: their CR is cut off without moving a byte.
+  for (; carriageReturns > 0 && end != start && end[-1] == '\r'; --carriageReturns) --end;
+  if (carriageReturns > 0) end = std::remove(start, end, '\r');
+  *end = '\0';
+  m_pos += consumed;
+  return std::string_view(start, static_cast<std::size_t>(end - start));
+}
+
+bool CLineReader::Next(std::string_view& line) {
+  std::size_t scanned = 0;
+  std::size_t carriageReturns = 0;
+  for (;;) {
+    const std::size_t window = std::min(m_end - m_pos, kLineWindow);
+    const char* start = m_buffer.data() + m_pos;
+    // One pass finds the line's end and counts its CRs.
+    for (; (scanned = SkipPlainBytes(start, scanned, window)) < window; ++scanned) {
+      const char c = start[scanned];
+      if (c == '\n') {
+        line = TakeLine(scanned, scanned + 1, carriageReturns);
+        return true;
+      }
+      if (c == '\r') ++carriageReturns;
+    }
+    if (window == kLineWindow) {
+      // The 8000th byte is lost; it was counted if it was a CR.
+      if (start[kMaxLineBytes] == '\r') --carriageReturns;
+      line = TakeLine(kMaxLineBytes, kLineWindow, carriageReturns);
+      return true;
+    }
+    if (!Fill()) {
+      if (window == 0) return false;
+      line = TakeLine(window, window, carriageReturns);
+      return true;
     }
   }
-  return static_cast<unsigned char>(m_buffer[m_pos++]);
 }
 
 bool CLineReader::Next(std::string& line) {
-  line.clear();
-  std::size_t bytesRead = 0;
-  for (;;) {
-    const int c = ReadByte();
-    if (c < 0) return bytesRead > 0;
-    if (++bytesRead > kMaxLineBytes) return true;  // this byte is lost
-    if (c == '\n') return true;
-    if (c != '\r') line.push_back(static_cast<char>(c));
+  std::string_view view;
+  if (!Next(view)) {
+    line.clear();
+    return false;
   }
+  line.assign(view.data(), view.size());
+  return true;
 }
 
 bool CLineReader::NextRaw(std::string& line) {
   line.clear();
   for (;;) {
-    const int c = ReadByte();
-    if (c < 0) return !line.empty();
-    line.push_back(static_cast<char>(c));
-    if (c == '\n') return true;
+    const char* start = m_buffer.data() + m_pos;
+    const std::size_t available = m_end - m_pos;
+    if (const void* lf = std::memchr(start, '\n', available)) {
+      const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+      line.append(start, length);
+      m_pos += length;
+      return true;
+    }
+    line.append(start, available);
+    m_pos = m_end;
+    if (!Fill()) return !line.empty();
   }
 }
 

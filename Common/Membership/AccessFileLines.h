@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qacl {
@@ -40,8 +41,12 @@ class CLineReader {
   // `bufferSize` is how much is asked of the source at a time.
   explicit CLineReader(IByteSource& source, std::size_t bufferSize = kDefaultReadBuffer);
 
-  // The next line by the format's rules (without CR and LF). False once the
-  // data is exhausted and no byte was left for a line.
+  // The next line by the format's rules (without CR and LF), as a view into
+  // the reader's buffer that stays valid until the next call; a NUL byte
+  // follows the view, so it can be read as C text too. False once the data
+  // is exhausted and no byte was left for a line.
+  bool Next(std::string_view& line);
+  // The same line, copied.
   bool Next(std::string& line);
 
   // The next physical line exactly as stored, its LF included; for copying
@@ -49,10 +54,17 @@ class CLineReader {
   bool NextRaw(std::string& line);
 
  private:
-  // -1 at the end of the data.
-  int ReadByte();
+  // Asks the source for more bytes behind the unread ones; false at the end
+  // of the data.
+  bool Fill();
+  // Hands out the `length` bytes at the read position, which hold
+  // `carriageReturns` CRs, as the line (CRs removed) and moves past
+  // `consumed` bytes.
+  std::string_view TakeLine(std::size_t length, std::size_t consumed, std::size_t carriageReturns);
 
   IByteSource& m_source;
+  std::size_t m_readSize;
+  // Room for a whole read behind the longest unfinished line, and a NUL.
   std::vector<char> m_buffer;
   std::size_t m_pos = 0;
   std::size_t m_end = 0;

@@ -45,6 +45,57 @@ TEST(LineReader, AnyBufferSizeGivesTheSameLines) {
   for (std::size_t size : {2u, 7u, 4096u, 65536u}) EXPECT_EQ(Lines(text, size), expected) << size;
 }
 
+namespace {
+
+// The line rules read one byte at a time, as a model of the reader.
+std::vector<std::string> ModelLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::size_t bytesRead = 0;
+  for (char c : text) {
+    if (++bytesRead > qacl::kMaxLineBytes || c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      bytesRead = 0;
+    } else if (c != '\r') {
+      line.push_back(c);
+    }
+  }
+  if (bytesRead > 0) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+TEST(LineReader, AgreesWithTheByteModelOnAnyBytes) {
+  std::mt19937 random(11);
+  // Control bytes, high bytes and runs long enough to reach the line limit.
+  const char alphabet[] = {'a', ' ', '\t', '\r', '\n', '\0', '\x0c', '\x0e', '\x80', '\xff', '#'};
+  for (int sample = 0; sample < 20; ++sample) {
+    std::string text;
+    const std::size_t length = 1 + random() % 30000;
+    while (text.size() < length) {
+      const char c = alphabet[random() % sizeof alphabet];
+      text.append(random() % 50 == 0 ? 1 + random() % 9000 : 1, c);
+    }
+    const auto expected = ModelLines(text);
+    for (std::size_t size : {1u, 3u, 8u, 4096u, 65536u}) EXPECT_EQ(Lines(text, size), expected) << sample << " " << size;
+  }
+}
+
+TEST(LineReader, LinesAreViewsFollowedByNul) {
+  const std::string text = "a\r\n\r\nb\rc";
+  qacl::CMemorySource source(text);
+  qacl::CLineReader reader(source, 2);
+  std::string_view line;
+  std::vector<std::string> lines;
+  while (reader.Next(line)) {
+    EXPECT_EQ(line.data()[line.size()], '\0');
+    lines.emplace_back(line);
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "", "bc"}));
+}
+
 TEST(LineReader, RawLinesKeepEveryByte) {
   const std::string text = "a\r\n" + std::string(9000, 'q') + "\nend";
   qacl::CMemorySource source(text);

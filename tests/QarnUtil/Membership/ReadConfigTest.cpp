@@ -37,6 +37,26 @@ TEST(DirectiveTable, FirstPrefixWinsWithRegardToCase) {
   }
 }
 
+// The table read front to back: the first word that is a prefix.
+TEST(DirectiveTable, LookupMatchesTheTableInOrder) {
+  const auto reference = [](const std::string& line) {
+    for (int code = 0; code < qacl::kDirectiveCount; ++code) {
+      const std::string word = qacl::DirectiveWord(static_cast<qacl::Directive>(code));
+      if (line.compare(0, word.size(), word) == 0) return code;
+    }
+    return -1;
+  };
+  for (int code = 0; code < qacl::kDirectiveCount; ++code) {
+    const std::string word = qacl::DirectiveWord(static_cast<qacl::Directive>(code));
+    for (std::size_t cut = 0; cut <= word.size(); ++cut) {
+      for (const char* tail : {"", " v", "X", "Level", "ByID", "IsDN x", ">"}) {
+        const std::string line = word.substr(0, cut) + tail;
+        EXPECT_EQ(CodeOf(line.c_str()), reference(line)) << line;
+      }
+    }
+  }
+}
+
 TEST(ReadConfig, PlainSettings) {
   CACL acl;
   MergeOwn(acl,
@@ -224,6 +244,15 @@ TEST(ReadConfig, SectionsOfASingleFile) {
   Merge(whole, "<ACL /a>\nAuthName a\n</ACL>\n<ACL /b>\nLoginForm b\n</ACL>\n");
   EXPECT_EQ(whole.m_strAuthName, "a");
   EXPECT_EQ(whole.m_strLoginForm, "b");
+}
+
+TEST(ReadConfig, SectionStartOnTheRestOfAnOverlongLine) {
+  // The 8000th byte is lost and "<ACL /a>" begins a line of its own.
+  const std::string file = "<ACL /b>\n" + std::string(7999, 'x') + "y<ACL /a>\nAuthName a\n</ACL>\n";
+  CACL acl;
+  Merge(acl, file, "C:\\conf\\site.acl", "/a");
+  EXPECT_EQ(acl.m_bFound, 1);
+  EXPECT_EQ(acl.m_strAuthName, "a");
 }
 
 TEST(ReadConfig, OwnFileIsRecognisedIgnoringCase) {

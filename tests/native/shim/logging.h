@@ -32,6 +32,8 @@ std::string ValueRecord(const char* title, const char* name, T value) {
 
 }  // namespace qlog
 
+#define QLOG_RECEIVED(level) ::qlog::Capturing()
+
 #define QTRACE_FUNCTION(name) static_cast<void>(name)
 
 #define QLOG_VALUE(level, title, name, value) \
