@@ -32,6 +32,7 @@ class CLogCapture {
   // How many records have exactly this text.
   size_t Count(const std::string& text) const;
   void Clear() { m_records.clear(); }
+  const log4cplus::SharedAppenderPtr& Appender() const { return m_appender; }
 
  private:
   std::vector<CRecord> m_records;

@@ -23,7 +23,6 @@ class InstallerTest : public MetabaseTest {
   std::string SiteValue(const char* keyName, const char* instance);
   void SetSiteValue(const char* keyName, const char* instance, const char* value);
   void SetInstallPath(const std::string& path);
-  std::string Dump() { return RunTool(L"dump").output; }
 
   // The methods with a log, answering the log's text; the result lands in
   // m_result.

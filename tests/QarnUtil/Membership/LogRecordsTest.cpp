@@ -6,6 +6,7 @@
 #include "ImpersonationTokenCache.h"
 #include "LogCapture.h"
 #include "Win32TestSupport.h"
+#include "logging.h"
 
 namespace {
 
@@ -15,10 +16,8 @@ qtoken::CLocalTime AnyTime() { return {}; }
 
 class LogRecords : public ::testing::Test {
  protected:
-  const std::vector<CRecord>& m_records = m_capture.Records();
-
- private:
   qtest::CLogCapture m_capture{log4cplus::INFO_LOG_LEVEL};
+  const std::vector<CRecord>& m_records = m_capture.Records();
 };
 
 }  // namespace
@@ -44,7 +43,7 @@ TEST_F(LogRecords, DirectiveRecordsOfAFile) {
   const CRecord notFound{log4cplus::ERROR_LOG_LEVEL, "Directive not found"};
   EXPECT_EQ(m_records, std::vector<CRecord>{notFound});
 
-  m_records.clear();
+  m_capture.Clear();
   qlog::LibraryLogger().setLogLevel(log4cplus::DEBUG_LOG_LEVEL);
   acl.ReadConfigFile(file.c_str(), nullptr);
   EXPECT_EQ(m_records, (std::vector<CRecord>{
@@ -57,10 +56,10 @@ TEST_F(LogRecords, DirectiveRecordsOfAFile) {
 TEST_F(LogRecords, ReceivedOnlyWhereAnAppenderTakesTheLevel) {
   qlog::LibraryLogger().setLogLevel(log4cplus::DEBUG_LOG_LEVEL);
   EXPECT_TRUE(QLOG_RECEIVED(DEBUG));
-  m_appender->setThreshold(log4cplus::ERROR_LOG_LEVEL);
+  m_capture.Appender()->setThreshold(log4cplus::ERROR_LOG_LEVEL);
   EXPECT_FALSE(QLOG_RECEIVED(DEBUG));
   EXPECT_TRUE(QLOG_RECEIVED(ERROR));
-  qlog::LibraryLogger().removeAppender(m_appender);
+  qlog::LibraryLogger().removeAppender(m_capture.Appender());
   EXPECT_FALSE(QLOG_RECEIVED(ERROR));
 }
 

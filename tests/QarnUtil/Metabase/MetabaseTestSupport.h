@@ -38,6 +38,8 @@ class MetabaseTest : public ::testing::Test {
 
   // Runs metabase-tool on this test's file and waits for it.
   CToolRun RunTool(const std::wstring& arguments);
+  // The whole metabase as metabase-tool dumps it.
+  std::string Dump() { return RunTool(L"dump").output; }
   // Starts "metabase-tool hold ..." and returns once it holds the key.
   qwin::CHandle StartHolder(const std::wstring& arguments);
 
