@@ -8,8 +8,12 @@ two states of one of them.
       values by a formatted MSI text ("[#file]", "[INSTALLFOLDER]"); --platform
       renames the type-library platform key (a 64-bit harvest for a 32-bit
       package).
-  regfile.py classes BEFORE AFTER
-      Prints the classes-root entries that appeared, one sorted line each.
+  regfile.py classes BEFORE AFTER [--ignore KEY_PREFIX]...
+      Prints the classes-root entries that appeared, sorted, a line per key
+      and per value.
+  regfile.py value FILE KEY [NAME]
+      Prints one value: a string's text, any other as the file holds it;
+      nothing when it is missing.
   regfile.py changes BEFORE AFTER [--ignore KEY_PREFIX]...
       Prints every key and value that appeared, went or changed.
 """
@@ -85,11 +89,12 @@ def string_data(key, name, data):
     return unescape(data[1:-1])
 
 
-def appeared_classes(before, after):
+def appeared_classes(before, after, ignored=()):
     """[(key below classes root, {name: text})] of the keys that appeared."""
+    ignored = tuple(CLASSES + prefix.lower() for prefix in ignored)
     entries = []
     for lower, (key, values) in sorted(after.items()):
-        if lower.startswith(CLASSES) and lower not in before:
+        if lower.startswith(CLASSES) and lower not in before and not lower.startswith(ignored):
             texts = {name: string_data(key, name, data) for name, data in values.values()}
             entries.append((key[len(CLASSES):], texts))
     return entries
@@ -137,7 +142,7 @@ def harvest(args):
 
 
 def classes(args):
-    for key, values in appeared_classes(read(args.before), read(args.after)):
+    for key, values in appeared_classes(read(args.before), read(args.after), args.ignore):
         print(key)
         for name, text in sorted(values.items(), key=lambda item: item[0] or ""):
             print(f"  {name or '@'} = {text}")
@@ -164,6 +169,15 @@ def changes(args):
                 print(f"~ {new[0]} {label}: {was and was[1]} -> {now and now[1]}")
 
 
+def value(args):
+    entry = read(args.file).get(args.key.lower())
+    found = entry and entry[1].get(args.name.lower() if args.name else None)
+    if found:
+        data = found[1]
+        plain = data.startswith('"') and data.endswith('"')
+        print(unescape(data[1:-1]) if plain else data)
+
+
 def main():
     parser = argparse.ArgumentParser()
     commands = parser.add_subparsers(dest="command", required=True)
@@ -176,12 +190,17 @@ def main():
     c = commands.add_parser("classes")
     c.add_argument("before")
     c.add_argument("after")
+    c.add_argument("--ignore", action="append", default=[])
+    v = commands.add_parser("value")
+    v.add_argument("file")
+    v.add_argument("key")
+    v.add_argument("name", nargs="?")
     d = commands.add_parser("changes")
     d.add_argument("before")
     d.add_argument("after")
     d.add_argument("--ignore", action="append", default=[])
     args = parser.parse_args()
-    {"harvest": harvest, "classes": classes, "changes": changes}[args.command](args)
+    {"harvest": harvest, "classes": classes, "changes": changes, "value": value}[args.command](args)
 
 
 if __name__ == "__main__":
