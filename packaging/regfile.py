@@ -57,9 +57,10 @@ def read(path):
     keys, values, pending = {}, None, ""
     with open(path, encoding="utf-8", errors="surrogateescape") as f:
         for raw in f:
-            line = pending + raw.rstrip("\n")
-            if line.endswith("\\") and not KEY_LINE.match(line):
-                pending = line[:-1].strip() if pending else line[:-1]
+            text = raw.rstrip("\n")
+            line = pending + text.lstrip() if pending else text
+            if line.endswith("\\") and not KEY_LINE.match(line):  # continued on the next line
+                pending = line[:-1]
                 continue
             pending = ""
             key = KEY_LINE.match(line)
