@@ -8,4 +8,4 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$1
 if [ "$("$ROOT/scripts/test-arch.sh")" = i686 ]; then dir=$BUILD; else dir=$ROOT/build/i686; fi
 cmake --build "$dir" --target msi
-ls "$dir"/packaging/QarnVesmoro-*.msi
+echo "$dir/packaging/QarnVesmoro-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt").msi"

@@ -1,7 +1,8 @@
 # demo: the installer package: msiexec installs it silently, and a VBScript creates the three objects through it
 set -euo pipefail
 cmake --build "$QARN_BUILD" --target msi >/dev/null
-msi=$(ls "$QARN_BUILD"/packaging/QarnVesmoro-*.msi)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$QARN_BUILD/CMakeCache.txt")
+msi="$QARN_BUILD/packaging/QarnVesmoro-$version.msi"
 "$QARN_WINE_RUN" msiexec /i "Z:${msi//\//\\}" /qn
 echo "installed $(basename "$msi")"
 script=$(mktemp --suffix=.vbs)
