@@ -4,8 +4,8 @@
 # elements, <name>.registry.wxi, so that the package registers exactly what
 # the server itself would.
 #   harvest.sh WINE_ENV OUT_DIR [--platform win32] MODULE...
-# --platform renames the type library's platform key: a 64-bit build stands in
-# for the 32-bit one on machines that cannot run 32-bit code.
+# --platform win32 lets a 64-bit build stand in for the 32-bit one on machines
+# that cannot run 32-bit code (see regfile.py).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 wine_env=$1 out=$2

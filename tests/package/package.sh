@@ -2,7 +2,8 @@
 # The installer package in a Wine prefix of its own, of the architecture of
 # the tested build: install silently and use the three objects; install the
 # same version again; remove; install again; upgrade to a later version;
-# remove; and the package's COM registration against what regsvr32 writes.
+# remove; the package's COM registration against what regsvr32 writes; and
+# the sample log4cplus property file at work.
 # Every removal must give back the registry and the files of the fresh
 # prefix.
 #   package.sh WINE_RUN BUILD_DIR VERSION TYPELIB_CHECK
@@ -171,4 +172,13 @@ for state in installed regsvr32; do
     >"$work/$state.classes"
 done
 diff "$work/regsvr32.classes" "$work/installed.classes" || fail "the package's registration differs from regsvr32's"
+
+echo "== the sample property file, named in the Logger key, turns logging on"
+cp "$root/packaging/log4cplus.sample.properties" "$folder/"
+"$wine_run" reg add 'HKLM\SOFTWARE\QARN Vesmoro\Logger' /v ConfigFile \
+  /d "$folder_windows\log4cplus.sample.properties" /f >/dev/null
+use_objects >/dev/null
+log="$WINEPREFIX/drive_c/ProgramData/Qarn Vesmoro/QarnUtil.log"
+grep -q 'INFO .* / DllMain QVS.QarnUtil .* - DLL_PROCESS_ATTACH' "$log" 2>/dev/null \
+  || fail "no start of QarnUtil.dll in $log: $(cat "$log" 2>/dev/null)"
 echo "package: install, use, reinstall, remove and upgrade as expected"
