@@ -2,6 +2,7 @@
 # make test   builds everything and runs every test
 # make bench  runs the benchmarks
 # make fuzz   runs the fuzz targets of the native build (FUZZ_SECONDS each)
+# make package builds the installer package of the 32-bit deliverables
 BUILD      ?= build/win32
 NATIVE     ?= build/native
 FUZZ_SECONDS ?= 60
@@ -9,7 +10,7 @@ JOBS       ?= $(shell nproc)
 CTEST_ARGS ?=
 export JOBS
 
-.PHONY: all bootstrap build native test bench fuzz demo clean
+.PHONY: all bootstrap build native test bench fuzz demo package clean
 
 all: build
 
@@ -31,6 +32,9 @@ bench: build
 
 fuzz: native
 	@scripts/native.sh fuzz $(NATIVE) $(FUZZ_SECONDS)
+
+package: build
+	@scripts/package.sh $(BUILD)
 
 demo: build
 	scripts/demo.sh $(BUILD)

@@ -78,6 +78,32 @@ function(qarn_add_typelib target idl)
   add_dependencies(${target} ${target}_tlb)
 endfunction()
 
+# --- version resources --------------------------------------------------------
+
+# qarn_add_version_resource(<target> <description> [SELF_REGISTER]): gives a
+# deliverable its version resource, generated from the project version.
+# SELF_REGISTER marks an in-process COM server as registering itself.
+function(qarn_add_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  set(QARN_VR_NAME "${target}")
+  if(type STREQUAL "EXECUTABLE")
+    set(QARN_VR_FILE "${target}.exe")
+    set(QARN_VR_TYPE VFT_APP)
+  else()
+    set(QARN_VR_FILE "${target}.dll")
+    set(QARN_VR_TYPE VFT_DLL)
+  endif()
+  set(QARN_VR_DESCRIPTION "${description}")
+  set(QARN_VR_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+  set(QARN_VR_SELF_REGISTER "")
+  if("SELF_REGISTER" IN_LIST ARGN)
+    set(QARN_VR_SELF_REGISTER "      VALUE \"OLESelfRegister\", \"\\0\"")
+  endif()
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/Version.rc.in" "${rc}" @ONLY)
+  target_sources(${target} PRIVATE "${rc}")
+endfunction()
+
 # --- COM server exports ------------------------------------------------------
 
 # qarn_add_com_server_exports(<target>): exports the four entry points of an

@@ -21,6 +21,7 @@ PACKAGES=(
   mingw-w64-tools
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   cmake make g++ clang libclang-rt-14-dev googletest dpkg-dev tcl openssl locales python3
+  wixl msitools
 )
 
 missing_packages() {

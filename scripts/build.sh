@@ -11,18 +11,19 @@ BUILD=$1
 JOBS=${JOBS:-$(nproc)}
 arch=$("$ROOT/scripts/test-arch.sh")
 
-configure() {  # dir arch tests
+configure() {  # dir arch tests [cmake arguments...]
   local dir=$1 toolchain="$ROOT/cmake/toolchain-$2-mingw32.cmake"
   if [ -f "$dir/CMakeCache.txt" ] && ! grep -q "^CMAKE_TOOLCHAIN_FILE:.*=$toolchain\$" "$dir/CMakeCache.txt"; then
     rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"  # another architecture was built here
   fi
-  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQARN_BUILD_TESTS="$3" >/dev/null
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQARN_BUILD_TESTS="$3" "${@:4}" >/dev/null
 }
 
 configure "$BUILD" "$arch" ON
 if [ "$arch" != i686 ]; then
   echo "[build] this machine cannot run 32-bit code: tests use a 64-bit build; 32-bit deliverables in build/i686"
-  configure "$ROOT/build/i686" i686 ON
+  # Its installer package takes the COM registration from the tested build.
+  configure "$ROOT/build/i686" i686 ON -DQARN_HARVEST_FROM="$(cd "$BUILD" && pwd)"
   cmake --build "$ROOT/build/i686" -j"$JOBS"
 fi
 cmake --build "$BUILD" -j"$JOBS"

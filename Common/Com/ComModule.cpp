@@ -77,7 +77,11 @@ HRESULT RegisterTypeLibrary() {
   HRESULT hr = LoadModuleTypeLib(typeLib.Put());
   if (FAILED(hr)) return hr;
   std::wstring path = AnsiToWide(ModulePath());
-  return ::RegisterTypeLib(typeLib.Get(), &path[0], nullptr);
+  // The help folder is the module's folder with its closing backslash, as
+  // ATL-made servers register it, so that an installer package can write the
+  // same entry from its folder property.
+  std::wstring helpFolder = path.substr(0, path.find_last_of(L'\\') + 1);
+  return ::RegisterTypeLib(typeLib.Get(), &path[0], &helpFolder[0]);
 }
 
 HRESULT UnregisterTypeLibrary() {
