@@ -2,6 +2,7 @@
 
 #include "InstallLog.h"
 #include "MDKey.h"
+#include "ProductInstallations.h"
 #include "ProductRegistry.h"
 #include "ProductTable.h"
 #include "Resource.h"
@@ -208,15 +209,11 @@ long CInstaller::InstallOneProduct(long code, std::string instance) {
     return 0;
   }
   if (!result) return 0;
-  const std::string date = InstallationDate();
-  const LONG written = ::RegSetValueExA(productKey.Get(), instance.c_str(), 0, REG_SZ,
-                                        reinterpret_cast<const BYTE*>(date.c_str()),
-                                        static_cast<DWORD>(date.size() + 1));
+  const LONG written = RecordProductOnSite(productKey.Get(), instance);
   if (written != ERROR_SUCCESS) {
     AppendLogLine(m_strLog, IDS_INSTALL_PRODUCT, product->szDisplayName, qwin::HResultFromWin32(written));
     return 0;
   }
-  ::RegFlushKey(productKey.Get());
   AppendLogLine(m_strLog, IDS_INSTALL_PRODUCT, product->szDisplayName, S_OK);
   return 1;
 }
@@ -330,15 +327,12 @@ HRESULT CInstaller::QueryProductBuild(long code, VARIANT& build, long& installed
   return S_OK;
 }
 
-// Their work comes with the membership database.
-HRESULT CInstaller::InstallQarnMembership(const std::string&, long& result) {
-  result = 0;
-  return E_NOTIMPL;
+HRESULT CInstaller::InstallQarnMembership(const std::string& instance, long& result) {
+  return InstallMembershipProduct(instance, m_strLog, result);
 }
 
-HRESULT CInstaller::InstallKestro(const std::string&, long& result) {
-  result = 0;
-  return E_NOTIMPL;
+HRESULT CInstaller::InstallKestro(const std::string& instance, long& result) {
+  return InstallKestroProduct(instance, m_strLog, result);
 }
 
 // --- settings and the installation check -------------------------------------------------

@@ -80,4 +80,13 @@ std::string InstallationDate() {
   return text;
 }
 
+LONG RecordProductOnSite(HKEY productKey, const std::string& instance) {
+  const std::string date = InstallationDate();
+  const LONG written = ::RegSetValueExA(productKey, instance.c_str(), 0, REG_SZ,
+                                        reinterpret_cast<const BYTE*>(date.c_str()),
+                                        static_cast<DWORD>(date.size() + 1));
+  if (written == ERROR_SUCCESS) ::RegFlushKey(productKey);
+  return written;
+}
+
 }  // namespace qarnutil

@@ -26,4 +26,8 @@ HRESULT GetApplicationPath(std::string& path);
 // Today's date as the per-site value holds it: "dd.mm.yyyy".
 std::string InstallationDate();
 
+// Records the product of productKey as installed on the site: today's date
+// as the value named by the instance, the key flushed. The Win32 result.
+LONG RecordProductOnSite(HKEY productKey, const std::string& instance);
+
 }  // namespace qarnutil
