@@ -54,9 +54,11 @@ class ProductInstallationTest : public InstallerTest {
     return "Provider=Microsoft.JET.OLEDB.4.0;Data Source=" + m_root + "\\_vesmoro\\vesmoro.mdb;";
   }
   std::string PasswordFile() const { return ReadFileText(m_root + "\\_vesmoro\\password.txt"); }
-  // The settings of one access file as the membership classes read them.
+  // The settings of one access file as the membership classes read them
+  // for the file's own folder.
   static void ReadBack(const std::string& file, CACL& acl) {
     ASSERT_TRUE(w32test::Exists(file)) << file;
+    acl.m_strTargetFile = file;
     acl.ReadConfigFile(file.c_str(), nullptr);
   }
   void ExpectPasswordInBothPlaces() {
