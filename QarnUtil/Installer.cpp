@@ -1,11 +1,13 @@
 #include "Installer.h"
 
 #include "InstallLog.h"
+#include "InstallationCheck.h"
 #include "MDKey.h"
 #include "ProductInstallations.h"
 #include "ProductRegistry.h"
 #include "ProductTable.h"
 #include "Resource.h"
+#include "SiteSettings.h"
 #include "WebFolders.h"
 #include "Win32/Handles.h"
 #include "logging.h"
@@ -337,16 +339,109 @@ HRESULT CInstaller::InstallKestro(const std::string& instance, long& result) {
 
 // --- settings and the installation check -------------------------------------------------
 
-STDMETHODIMP CInstaller::GetConfigFileName(BSTR, BSTR*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::SetConfigFileName(BSTR, BSTR, long, VARIANT*, long*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::GetAccessProtectedFilesAs(BSTR, BSTR*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::SetAccessProtectedFilesAs(BSTR, BSTR, VARIANT*, long*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::GetAccessFreeFilesAsAnonymous(BSTR, long*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::SetAccessFreeFilesAsAnonymous(BSTR, long, VARIANT*, long*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::GetDiskQuota(BSTR, long*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::SetDiskQuota(BSTR, long, VARIANT*, long*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::GetDenyPhysicalPath(BSTR, long*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::SetDenyPhysicalPath(BSTR, long, VARIANT*, long*) { return E_NOTIMPL; }
-STDMETHODIMP CInstaller::CheckQarnMembership(BSTR, VARIANT*, long*) { return E_NOTIMPL; }
+namespace {
+
+// The frame of the settings' getters: the out-pointer checked, the value
+// read from the instance's settings behind the exception boundary.
+template <class Value, class Read>
+HRESULT GetSetting(const char* name, BSTR instance, Value* pVal, Read read) {
+  if (!pVal) return E_POINTER;
+  return qcom::ComBoundary([&] {
+    QTRACE_FUNCTION(name);
+    *pVal = read(LoadSiteSettings(instance));
+    return S_OK;
+  });
+}
+
+}  // namespace
+
+STDMETHODIMP CInstaller::GetConfigFileName(BSTR InstanceID, BSTR* pVal) {
+  return GetSetting("CInstaller::GetConfigFileName", InstanceID, pVal, [](const CRegistryData& settings) {
+    return qcom::CBstr::FromAnsi(settings.GetConfigFileName()).Detach();
+  });
+}
+
+STDMETHODIMP CInstaller::SetConfigFileName(BSTR InstanceID, BSTR newVal, long bRenameExisting, VARIANT* pLog,
+                                           long* pbResult) {
+  // The name in force before the change is the one the rename looks for.
+  qcom::CBstr current;
+  const HRESULT hr = pLog && pbResult ? GetConfigFileName(InstanceID, current.Put()) : E_POINTER;
+  if (FAILED(hr)) return hr;
+  return LoggedMethod("CInstaller::SetConfigFileName", pLog, pbResult, [&] {
+    const std::string instance = qcom::BstrToAnsi(InstanceID);
+    const std::string name = qcom::BstrToAnsi(newVal);
+    if (!WriteConfigFileName(m_strLog, instance, name)) return 0L;
+    // A rename that fails is told in its line; the new name stands.
+    if (bRenameExisting) RenameSiteConfigFiles(m_strLog, instance, qcom::BstrToAnsi(current.Get()), name);
+    return 1L;
+  });
+}
+
+STDMETHODIMP CInstaller::GetAccessProtectedFilesAs(BSTR InstanceID, BSTR* pVal) {
+  return GetSetting("CInstaller::GetAccessProtectedFilesAs", InstanceID, pVal, [](const CRegistryData& settings) {
+    return qcom::CBstr::FromAnsi(settings.GetAccessProtectedFilesAs()).Detach();
+  });
+}
+
+STDMETHODIMP CInstaller::SetAccessProtectedFilesAs(BSTR InstanceID, BSTR newVal, VARIANT* pLog, long* pbResult) {
+  // Settings that cannot be read fail the call before anything is written.
+  qcom::CBstr current;
+  const HRESULT hr = pLog && pbResult ? GetAccessProtectedFilesAs(InstanceID, current.Put()) : E_POINTER;
+  if (FAILED(hr)) return hr;
+  return LoggedMethod("CInstaller::SetAccessProtectedFilesAs", pLog, pbResult, [&] {
+    return WriteAccessProtectedFilesAs(m_strLog, qcom::BstrToAnsi(InstanceID), qcom::BstrToAnsi(newVal));
+  });
+}
+
+STDMETHODIMP CInstaller::GetAccessFreeFilesAsAnonymous(BSTR InstanceID, long* pVal) {
+  return GetSetting("CInstaller::GetAccessFreeFilesAsAnonymous", InstanceID, pVal,
+                    [](const CRegistryData& settings) { return static_cast<long>(settings.GetAccessFreeFilesAsAnonymous()); });
+}
+
+STDMETHODIMP CInstaller::SetAccessFreeFilesAsAnonymous(BSTR InstanceID, long newVal, VARIANT* pLog, long* pbResult) {
+  return LoggedMethod("CInstaller::SetAccessFreeFilesAsAnonymous", pLog, pbResult, [&] {
+    return WriteAccessFreeFilesAsAnonymous(m_strLog, qcom::BstrToAnsi(InstanceID), newVal);
+  });
+}
+
+STDMETHODIMP CInstaller::GetDiskQuota(BSTR InstanceID, long* pVal) {
+  return GetSetting("CInstaller::GetDiskQuota", InstanceID, pVal,
+                    [](const CRegistryData& settings) { return static_cast<long>(settings.GetDiskQuota()); });
+}
+
+STDMETHODIMP CInstaller::SetDiskQuota(BSTR InstanceID, long newVal, VARIANT* pLog, long* pbResult) {
+  return LoggedMethod("CInstaller::SetDiskQuota", pLog, pbResult,
+                      [&] { return WriteDiskQuota(m_strLog, qcom::BstrToAnsi(InstanceID), newVal); });
+}
+
+STDMETHODIMP CInstaller::GetDenyPhysicalPath(BSTR InstanceID, long* pVal) {
+  return GetSetting("CInstaller::GetDenyPhysicalPath", InstanceID, pVal,
+                    [](const CRegistryData& settings) { return static_cast<long>(settings.GetDenyPhysicalPath()); });
+}
+
+STDMETHODIMP CInstaller::SetDenyPhysicalPath(BSTR InstanceID, long newVal, VARIANT* pLog, long* pbResult) {
+  return LoggedMethod("CInstaller::SetDenyPhysicalPath", pLog, pbResult,
+                      [&] { return WriteDenyPhysicalPath(m_strLog, qcom::BstrToAnsi(InstanceID), newVal); });
+}
+
+// Not in the logged frame: a metabase that cannot be read, or a check that
+// cannot run, fails the call without a log.
+STDMETHODIMP CInstaller::CheckQarnMembership(BSTR InstanceID, VARIANT* pInfo, long* pbResult) {
+  if (!pInfo || !pbResult) return E_POINTER;
+  ::VariantInit(pInfo);
+  *pbResult = 0;
+  return qcom::ComBoundary([&] {
+    QTRACE_FUNCTION("CInstaller::CheckQarnMembership");
+    m_strLog.clear();
+    long result = 0;
+    const HRESULT hr = CheckMembershipInstallation(*this, qcom::BstrToAnsi(InstanceID), m_strLog, result);
+    if (FAILED(hr)) return hr;
+    qcom::CVariant info;
+    info.SetBstr(qcom::CBstr::FromAnsi(m_strLog));
+    info.DetachTo(pInfo);
+    *pbResult = result;
+    return S_OK;
+  });
+}
 
 }  // namespace qarnutil

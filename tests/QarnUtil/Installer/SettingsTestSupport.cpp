@@ -1,0 +1,73 @@
+#include "SettingsTestSupport.h"
+
+#include <vector>
+
+#include "Win32/Handles.h"
+
+namespace {
+
+const char kConfigKey[] = "SOFTWARE\\QARN Vesmoro\\Config";
+
+std::string KeyPath(const char* instance) {
+  return *instance ? std::string(kConfigKey) + "\\" + instance : std::string(kConfigKey);
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const CSettingValue& value) {
+  return out << "type " << value.nType << " text \"" << value.strText << "\" number " << value.nNumber;
+}
+
+CSettingValue SettingValue(const char* instance, const char* name) {
+  CSettingValue value;
+  std::vector<char> data(1024);
+  DWORD size = static_cast<DWORD>(data.size());
+  if (::RegGetValueA(HKEY_LOCAL_MACHINE, KeyPath(instance).c_str(), name, RRF_RT_ANY, &value.nType, data.data(),
+                     &size) != ERROR_SUCCESS) {
+    return CSettingValue();
+  }
+  if (value.nType == REG_DWORD) {
+    value.nNumber = *reinterpret_cast<const DWORD*>(data.data());
+  } else {
+    value.strText.assign(data.data());
+  }
+  return value;
+}
+
+bool SettingsKeyExists(const char* instance) {
+  qwin::CRegKey key;
+  return ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(instance).c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
+void ClearSettings() { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kConfigKey); }
+
+std::string SystemText(DWORD error) {
+  char text[256] = {};
+  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), text, sizeof text, nullptr);
+  std::string message(text, length);
+  // The log keeps each line on one line.
+  for (char& c : message) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return message;
+}
+
+std::string NewSiteRoot() {
+  char base[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, base);
+  GUID guid;
+  ::CoCreateGuid(&guid);
+  char name[64];
+  wsprintfA(name, "qarn-site-%08lx%04x", guid.Data1, guid.Data2);
+  const std::string folder = std::string(base) + name;
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+// The library's module answers this from the system version at load; the
+// checks linked into the tests run on a platform that registers filters in
+// place.
+namespace qarnutil {
+bool IsNtAbove4() { return true; }
+}  // namespace qarnutil
