@@ -5,7 +5,7 @@
 
 #include "CheckRules.h"
 #include "Com/ComPtr.h"
-#include "DatabaseColumns.h"
+#include "MembershipDatabase.h"
 #include "InstallLog.h"
 #include "InstallLogText.h"
 #include "OLEDBConsumer.h"
@@ -31,23 +31,11 @@ void AppendFinding(std::string& log, UINT stepId, bool ok, UINT failureId) {
   AppendLogText(log, stepId, nullptr, ok ? IDS_SUCCESS : failureId);
 }
 
-HRESULT CountShareColumns(const std::string& connection, std::size_t& count) {
-  qoledb::CDataSource dataSource;
-  QRETURN_IF_FAILED("CDataSource::OpenFromInitializationString",
-                    dataSource.OpenFromInitializationString(qcom::AnsiToWide(connection).c_str()));
-  qoledb::CSession session;
-  QRETURN_IF_FAILED("CSession::Open", session.Open(dataSource));
-  qinstall::CSchemaColumns columns;
-  QRETURN_IF_FAILED("CSession::ReadColumnsSchema", session.ReadColumnsSchema(columns));
-  count = qinstall::CountListedColumns(columns, qinstall::kShareColumns, qinstall::kShareColumnCount);
-  return S_OK;
-}
-
 // The OLE DB source passes when its database holds the share tables whole.
 void ProbeOleDbSource(const std::string& connection, std::string& text, bool& ok) {
   std::size_t count = 0;
-  const HRESULT hr = CountShareColumns(connection, count);
-  ok = SUCCEEDED(hr) && count == qinstall::kShareColumnCount;
+  const HRESULT hr = CountDatabaseColumns(connection, qinstall::kShareColumns, count);
+  ok = SUCCEEDED(hr) && count == qinstall::kShareColumns.size();
   if (FAILED(hr)) {
     text = ResultText(hr);
   } else if (!ok) {

@@ -236,6 +236,13 @@ HRESULT CreateShareStructure(const std::string& connection, const std::string&, 
   return Finish(transaction, hr);
 }
 
+HRESULT CountDatabaseColumns(const std::string& connection, const std::vector<qinstall::CColumnName>& known,
+                             size_t& count) {
+  CDatabaseSession database;
+  HRESULT hr = database.Open(connection);
+  return FAILED(hr) ? hr : database.CountColumns(known, count);
+}
+
 HRESULT GeneratePassword(char (&password)[qinstall::kPasswordLength + 1]) {
   CCryptContext context;
   QRETURN_IF_FAILED("CryptAcquireContext", context.Acquire());

@@ -31,6 +31,11 @@ HRESULT CreateDBStructure(const std::string& connection, const std::string& root
 // exists, in one transaction. Appends lines 127, 129, 161, 163, 164 or 133.
 HRESULT CreateShareStructure(const std::string& connection, const std::string& rootFolder, std::string& log);
 
+// How many rows of the database's DBSCHEMA_COLUMNS rowset name a column of
+// known (case-insensitively).
+HRESULT CountDatabaseColumns(const std::string& connection, const std::vector<qinstall::CColumnName>& known,
+                             size_t& count);
+
 // A new administrator password from the system's cryptographic generator.
 HRESULT GeneratePassword(char (&password)[qinstall::kPasswordLength + 1]);
 

@@ -65,9 +65,3 @@ std::string NewSiteRoot() {
   return folder;
 }
 
-// The library's module answers this from the system version at load; the
-// checks linked into the tests run on a platform that registers filters in
-// place.
-namespace qarnutil {
-bool IsNtAbove4() { return true; }
-}  // namespace qarnutil

@@ -13,11 +13,6 @@
 #include "ProductInstallations.h"
 #include "Win32TestSupport.h"
 
-// The library's module answers this from the platform it loaded on; the
-// installation here runs outside the library, on a current platform.
-namespace qarnutil {
-bool IsNtAbove4() { return true; }
-}  // namespace qarnutil
 
 namespace {
 

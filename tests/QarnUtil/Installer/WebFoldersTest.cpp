@@ -14,16 +14,9 @@
 #include "MDKey.h"
 #include "MetabaseStandIn.h"
 #include "MetabaseTestSupport.h"
+#include "PlatformFlag.h"
 #include "WebFolders.h"
 
-namespace qarnutil {
-namespace {
-bool g_bNtAbove4 = true;
-}  // namespace
-
-// The platform flag as this test build sets it.
-bool IsNtAbove4() { return g_bNtAbove4; }
-}  // namespace qarnutil
 
 namespace {
 
@@ -76,7 +69,7 @@ class WebFoldersTest : public MetabaseTest {
   }
   void TearDown() override {
     CloseSite();
-    qarnutil::g_bNtAbove4 = true;
+    qtest::SetNtAbove4(true);
     EXPECT_EQ(0u, Counter(metabase::kOpenHandlesId));
     MetabaseTest::TearDown();
   }
@@ -178,7 +171,7 @@ TEST_F(WebFoldersTest, RemovingTakesEveryExactEntryOutOfTheOrder) {
 }
 
 TEST_F(WebFoldersTest, TheOldPlatformLoadsTheFilterFromThePrivateFolder) {
-  qarnutil::g_bNtAbove4 = false;
+  qtest::SetNtAbove4(false);
   ::CreateDirectoryA((m_root + "\\_vesmoro").c_str(), nullptr);
   ASSERT_EQ(S_OK, Install());
   const std::string copy = m_root + "\\_vesmoro\\qarnfilter.dll";
