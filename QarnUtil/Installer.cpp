@@ -90,16 +90,18 @@ STDMETHODIMP CInstaller::InstallVesmoro(BSTR InstanceID, VARIANT* pLog, long* pb
   return LoggedMethod("CInstaller::InstallVesmoro", pLog, pbResult, [&] { return InstallLine(qcom::BstrToAnsi(InstanceID)); });
 }
 
+bool CInstaller::OpenSiteLogged(CMDKey& key, std::string& instance) {
+  const HRESULT hr = OpenSite(key, instance);
+  if (FAILED(hr)) AppendLogLine(m_strLog, IDS_MDKEY_INIT, nullptr, hr);
+  return SUCCEEDED(hr);
+}
+
 long CInstaller::InstallLine(const std::string& instanceText) {
   std::string instance = instanceText;
   CMDKey key;
-  HRESULT hr = OpenSite(key, instance);
-  if (FAILED(hr)) {
-    AppendLogLine(m_strLog, IDS_MDKEY_INIT, nullptr, hr);
-    return 0;
-  }
+  if (!OpenSiteLogged(key, instance)) return 0;
   std::string applicationPath;
-  hr = GetApplicationPath(applicationPath);
+  HRESULT hr = GetApplicationPath(applicationPath);
   if (FAILED(hr)) {
     AppendLogLine(m_strLog, IDS_GET_APPLICATION_PATH, nullptr, hr);
     return 0;
@@ -119,11 +121,7 @@ STDMETHODIMP CInstaller::UnInstallVesmoro(BSTR InstanceID, VARIANT* pLog, long* 
 long CInstaller::UninstallLine(const std::string& instanceText) {
   std::string instance = instanceText;
   CMDKey key;
-  HRESULT hr = OpenSite(key, instance);
-  if (FAILED(hr)) {
-    AppendLogLine(m_strLog, IDS_MDKEY_INIT, nullptr, hr);
-    return 0;
-  }
+  if (!OpenSiteLogged(key, instance)) return 0;
   // Each product's own log, in table order; a product that fails to go
   // does not keep the others.
   const qcom::CBstr site = qcom::CBstr::FromAnsi(instance);
@@ -138,7 +136,7 @@ long CInstaller::UninstallLine(const std::string& instanceText) {
     gathered += LogText(log.Get());
   }
   m_strLog = gathered;
-  hr = DeleteVirtualFolder(key, kVesmoroFolder);
+  HRESULT hr = DeleteVirtualFolder(key, kVesmoroFolder);
   AppendLogLine(m_strLog, IDS_DELETE_VIRTUAL_FOLDER, nullptr, hr);
   if (SUCCEEDED(hr)) {
     hr = key.SetDWORD(nullptr, kMarkerIdentifier, kMarkerRemoved, kMarkerUserType, TRUE);
@@ -256,12 +254,8 @@ long CInstaller::UninstallOneProduct(long code, const std::string& instance) {
 bool CInstaller::RemoveProductFilter(const CProduct& product, const std::string& instance) {
   std::string site = instance;
   CMDKey key;
-  HRESULT hr = OpenSite(key, site);
-  if (FAILED(hr)) {
-    AppendLogLine(m_strLog, IDS_MDKEY_INIT, nullptr, hr);
-    return false;
-  }
-  hr = RemoveFilter(key, 0, kQarnFilterName);
+  if (!OpenSiteLogged(key, site)) return false;
+  HRESULT hr = RemoveFilter(key, 0, kQarnFilterName);
   // A filter that an earlier uninstall already took away counts as removed,
   // or the product would stay recorded on the site for good.
   if (hr == kMetabasePathNotFound) hr = S_OK;

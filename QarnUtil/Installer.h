@@ -54,6 +54,8 @@ class CInstaller : public qcom::CUnknownBase,
   // Binds key to the site; an empty instance becomes the chosen site's
   // number.
   static HRESULT OpenSite(CMDKey& key, std::string& instance);
+  // The same, with the line that says why the site could not be opened.
+  bool OpenSiteLogged(CMDKey& key, std::string& instance);
 
   long InstallLine(const std::string& instanceText);
   long UninstallLine(const std::string& instanceText);

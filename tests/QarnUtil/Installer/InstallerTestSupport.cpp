@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "MetabaseStandIn.h"
+#include "TempFolder.h"
 #include "Win32/Handles.h"
 
 namespace {
@@ -11,15 +12,6 @@ const char kProductLineKey[] = "SOFTWARE\\QARN Vesmoro";
 const char kInstallKey[] = "SOFTWARE\\QARN Vesmoro\\Install";
 
 std::string ProductKeyPath(const char* keyName) { return std::string(kInstallKey) + "\\" + keyName; }
-
-std::string NewFolder() {
-  char base[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, base);
-  const std::string folder = std::string(base) + "qarn-app-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                             std::to_string(::GetTickCount());
-  ::CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
 
 template <class Call>
 std::string RunLogged(long& result, Call call) {
@@ -39,7 +31,7 @@ std::string LogOf(const VARIANT& log) {
 void InstallerTest::SetUp() {
   MetabaseTest::SetUp();
   ASSERT_EQ(0u, RunTool(L"seed --sites 1,3").exitCode);
-  m_applicationPath = NewFolder();
+  m_applicationPath = qtest::NewTempFolder("qarn-app");
   SetInstallPath(m_applicationPath);
   CLSID installer = GUID_NULL;
   ASSERT_HRESULT_SUCCEEDED(::CLSIDFromProgID(L"QarnUtil.Installer", &installer));

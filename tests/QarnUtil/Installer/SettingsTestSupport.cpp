@@ -1,5 +1,7 @@
 #include "SettingsTestSupport.h"
 
+#include "TempFolder.h"
+
 #include <vector>
 
 #include "Win32/Handles.h"
@@ -53,15 +55,5 @@ std::string SystemText(DWORD error) {
   return message;
 }
 
-std::string NewSiteRoot() {
-  char base[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, base);
-  GUID guid;
-  ::CoCreateGuid(&guid);
-  char name[64];
-  wsprintfA(name, "qarn-site-%08lx%04x", guid.Data1, guid.Data2);
-  const std::string folder = std::string(base) + name;
-  ::CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
+std::string NewSiteRoot() { return qtest::NewTempFolder("qarn-site"); }
 

@@ -15,6 +15,7 @@
 #include "MetabaseStandIn.h"
 #include "MetabaseTestSupport.h"
 #include "PlatformFlag.h"
+#include "TempFolder.h"
 #include "WebFolders.h"
 
 
@@ -25,15 +26,6 @@ using qarnutil::CMDKey;
 constexpr HRESULT kProcNotFound = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
 constexpr HRESULT kModuleNotFound = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 constexpr HRESULT kInvalidFunction = HRESULT_FROM_WIN32(ERROR_INVALID_FUNCTION);
-
-std::string TempFolder(const char* name) {
-  char base[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, base);
-  const std::string folder = std::string(base) + name + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                             std::to_string(::GetTickCount());
-  ::CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
 
 void WriteFile(const std::string& path, const char* text = "x") {
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -51,8 +43,8 @@ class WebFoldersTest : public MetabaseTest {
  protected:
   void SetUp() override {
     MetabaseTest::SetUp();
-    m_root = TempFolder("qarn-site");
-    m_application = TempFolder("qarn-app");
+    m_root = qtest::NewTempFolder("qarn-site");
+    m_application = qtest::NewTempFolder("qarn-app");
     ::CreateDirectoryA((m_application + "\\Bin").c_str(), nullptr);
     char filters[MAX_PATH] = {};
     ::GetEnvironmentVariableA("QARN_FILTER_DIR", filters, MAX_PATH);
@@ -299,7 +291,7 @@ TEST_F(WebFoldersTest, AFolderThatCannotBeMadeStopsWithItsLine) {
 // --- the rename walk --------------------------------------------------------------------------------
 
 TEST_F(WebFoldersTest, RenamingVisitsEveryFolderAndMappedVirtualFolderOnce) {
-  const std::string outside = TempFolder("qarn-mapped");
+  const std::string outside = qtest::NewTempFolder("qarn-mapped");
   for (const char* folder : {"\\sub", "\\sub\\deeper", "\\empty"}) ::CreateDirectoryA((m_root + folder).c_str(), nullptr);
   for (const std::string& folder : {m_root, m_root + "\\sub", m_root + "\\sub\\deeper", outside}) {
     WriteFile(folder + "\\.htaccess");

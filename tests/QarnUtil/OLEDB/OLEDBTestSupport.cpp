@@ -1,21 +1,12 @@
 #include "OLEDBTestSupport.h"
 
 #include "Membership/AdoxCatalog.h"
+#include "TempFolder.h"
 #include "logging.h"
 
 namespace oledbtest {
 
-std::string NewTempFolder() {
-  char base[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, base);
-  GUID guid;
-  ::CoCreateGuid(&guid);
-  char name[64];
-  wsprintfA(name, "oledb-%08lx%04x", guid.Data1, guid.Data2);
-  std::string folder = std::string(base) + name;
-  ::CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
+std::string NewTempFolder() { return qtest::NewTempFolder("oledb"); }
 
 std::wstring Wide(const std::string& text) { return qcom::AnsiToWide(text); }
 
@@ -77,32 +68,6 @@ HRESULT COLEDBTest::ExecuteAll(const std::vector<const char*>& statements) {
   }
   return S_OK;
 }
-
-const std::vector<const char*> kMembershipSchema = {
-    "CREATE TABLE [qmb_user] ( [user_id]   varchar(50)  CONSTRAINT [PK_qmb_user] PRIMARY KEY, [login]     "
-    "varchar(50)  NOT NULL, [password]  varchar(50)  NULL, [status]    int          NULL, [expdate]   datetime     "
-    "NULL, [name]      varchar(100) NULL, [email]     varchar(50)  NULL, [question]  varchar(50)  NULL, [answer]    "
-    "varchar(50)  NULL, [language]  varchar(20)  NULL, [lastvisit] datetime     NULL, [lastsid]   varchar(50)  NULL, "
-    "[listlength] int\t\t  NULL )",
-    "CREATE TABLE [qmb_group] ( [name]        varchar(50)  CONSTRAINT [PK_qmb_group] PRIMARY KEY, [description] "
-    "varchar(100) NULL )",
-    "CREATE TABLE [qmb_membership] ( [user_id]  varchar(50) NOT NULL CONSTRAINT [FK_qmb_membership_qmb_user] "
-    "REFERENCES [qmb_user] ([user_id]), [group]    varchar(50) NOT NULL CONSTRAINT [FK_qmb_membership_qmb_group] "
-    "REFERENCES [qmb_group] ([name]) )",
-    "CREATE TABLE [qmb_certificate] ( [certificate_id]  varchar(50) NULL, [user_id]  varchar(50) NULL , "
-    "[raw_certificate] text NULL )",
-    "CREATE TABLE qmb_ra ( certificate_id  varchar(50) NULL, request_id int NULL, user_id varchar(50) NULL, "
-    "raw_certificate text NULL, raw_request text NULL, req_status int NULL, cert_status int NULL, uid COUNTER(1,1))",
-    "CREATE UNIQUE INDEX [IX_qmb_user_login] ON [qmb_user]([login])",
-    "CREATE INDEX [IX_qmb_membership_user] ON [qmb_membership]([user_id])",
-    "CREATE INDEX [IX_qmb_membership_group] ON [qmb_membership]([group])",
-};
-
-const std::vector<const char*> kShareSchema = {
-    "CREATE TABLE [share] ( [share_id]  int  IDENTITY CONSTRAINT [PK_share] PRIMARY KEY , [user_id] varchar(32)  "
-    "NULL , [name] varchar(20)  NULL , [path] varchar(200) NULL   )",
-    "CREATE TABLE [share_rights] ( [share_id]  int  NOT NULL , [user_id] varchar(32)  NOT NULL  )",
-};
 
 const std::vector<CBuiltInRow> kBuiltInRows = {
     {"SELECT Count(*) FROM [qmb_group] WHERE [name] = 'Administrators'",

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "LogCapture.h"
+#include "MembershipSchema.h"
 #include "OLEDBCommand.h"
 
 namespace oledbtest {
@@ -39,8 +40,9 @@ class COLEDBTest : public ::testing::Test {
   qoledb::CSession m_session;
 };
 
-extern const std::vector<const char*> kMembershipSchema;
-extern const std::vector<const char*> kShareSchema;
+// The installer's own statements, run verbatim by the tests.
+inline const std::vector<const char*>& kMembershipSchema = qinstall::kMembershipStatements;
+inline const std::vector<const char*>& kShareSchema = qinstall::kShareStatements;
 
 // The membership database's built-in rows: a count query and the insert
 // that makes the row when the count finds none.
