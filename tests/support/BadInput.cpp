@@ -111,8 +111,8 @@ CInvokeArgs& CInvokeArgs::OutByValue() {
 
 CInvokeArgs& CInvokeArgs::WrongType() {
   VARIANT& value = Add();
-  value.vt = VT_ARRAY | VT_UI1;
-  value.parray = ::SafeArrayCreateVector(VT_UI1, 0, 4);
+  value.vt = VT_ARRAY | VT_I4;
+  value.parray = ::SafeArrayCreateVector(VT_I4, 0, 4);
   return *this;
 }
 

@@ -71,7 +71,8 @@ class CInvokeArgs {
   CInvokeArgs& Out();
   // An [out] VARIANT passed by value, which no engine should do.
   CInvokeArgs& OutByValue();
-  // A type that no parameter takes: an array of bytes.
+  // A type that no parameter takes and none converts to: an array of
+  // integers (an array of bytes would pass for a text).
   CInvokeArgs& WrongType();
   CInvokeArgs& Null();  // VT_NULL
 
