@@ -126,6 +126,9 @@ class CDispatchImpl : public Itf {
     return S_OK;
   }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    // The type library's lookup reads both arrays without checking them.
+    if (!ids) return E_POINTER;
+    if (!names && count != 0) return E_INVALIDARG;
     HRESULT hr = EnsureTypeInfo();
     if (FAILED(hr)) return hr;
     return ::DispGetIDsOfNames(m_typeInfo.Get(), names, count, ids);
