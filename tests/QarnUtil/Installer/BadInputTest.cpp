@@ -136,6 +136,11 @@ class BadInputTest : public InstallerTest {
     // With both product keys the product methods go as far as the site.
     AddProductKey("QarnMembership");
     AddProductKey("QarnKestro");
+    // The setters open or create the site's settings key before they judge
+    // the value; with the key in place a refused value changes nothing.
+    qwin::CRegKey settings;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QARN Vesmoro\\Config\\1", 0, nullptr, 0,
+                                               KEY_WRITE, nullptr, settings.Put(), nullptr));
     ASSERT_HRESULT_SUCCEEDED(m_installer.QueryInterface(IID_IDispatch, m_dispatch));
   }
   void TearDown() override {
@@ -218,7 +223,9 @@ COutcome BadInputTest::CallVtable(const CMethod& method, const std::wstring* sit
     default: ADD_FAILURE() << "no method " << method.id;
   }
   // What a method hands out with S_OK is the caller's, in its declared type.
-  if (hr == S_OK && pOut && TakesOut(method)) EXPECT_EQ(VT_BSTR, out.Get().vt) << method.name;
+  if (hr == S_OK && pOut && TakesOut(method)) {
+    EXPECT_EQ(VT_BSTR, out.Get().vt) << method.name;
+  }
   if (hr == S_OK && (method.id == 8 || method.id == 10)) outcome.result = 0;
   return outcome;
 }
