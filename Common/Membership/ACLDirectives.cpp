@@ -111,8 +111,6 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 }  // namespace
 
-const char kTokenDelimiters[] = " ',>\t\n";
-const char kFileNameDelimiters[] = "',>\t\n";
 
 const char* DirectiveWord(Directive code) { return kDirectiveWords[code]; }
 
@@ -142,16 +140,16 @@ const char* SkipToSpace(const char* text) {
   return text;
 }
 
-std::vector<std::string> Tokens(const char* text, const char* delimiters) {
+std::vector<std::string> Tokens(const char* text, const CDelimiterSet& delimiters) {
   std::vector<std::string> tokens;
   ForEachToken(text, delimiters, [&](std::string_view token) { tokens.emplace_back(token); });
   return tokens;
 }
 
-std::string_view FirstToken(const char* text, const char* delimiters) {
-  while (*text && IsDelimiter(*text, delimiters)) ++text;
+std::string_view FirstToken(const char* text, const CDelimiterSet& delimiters) {
+  while (*text && delimiters.Contains(*text)) ++text;
   const char* end = text;
-  while (*end && !IsDelimiter(*end, delimiters)) ++end;
+  while (*end && !delimiters.Contains(*end)) ++end;
   return std::string_view(text, static_cast<std::size_t>(end - text));
 }
 

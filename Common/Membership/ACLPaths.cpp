@@ -83,7 +83,7 @@ bool IsSectionStart(const std::string& line, std::string* name) {
 bool NamesSection(const std::string& nameText, const std::string& section) {
   if (!StartsWithNoCase(nameText, section)) return false;
   const char next = nameText.c_str()[section.size()];
-  return next == '\0' || std::strchr(kTokenDelimiters, next) != nullptr;
+  return next == '\0' || kTokenDelimiters.Contains(next);
 }
 
 bool CSectionRemover::Keep(const std::string& line) {
