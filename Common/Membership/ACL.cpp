@@ -16,7 +16,9 @@ namespace {
 
 const char kDefaultAuthType[] = "Cookie";
 const char* const kAuthTypes[] = {"Basic", "Digest", "TLS", "Cookie"};
-const char* const kRequireTypes[] = {"valid-user", "user", "group", "phone", "wap", "sizelimit"};
+// Views, so that a keyword is compared with a type only when their lengths
+// agree.
+constexpr std::string_view kRequireTypes[] = {"valid-user", "user", "group", "phone", "wap", "sizelimit"};
 
 bool IsYes(const char* value) { return EqualsNoCase(value, "YES"); }
 bool IsNo(const char* value) { return EqualsNoCase(value, "NO"); }
@@ -232,7 +234,9 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       break;
     case kAuthName: {
       if (*value == '"') ++value;
-      m_strAuthName.assign(value, std::strcspn(value, "\""));
+      const char* end = value;
+      while (*end && *end != '"') ++end;
+      m_strAuthName.assign(value, end);
       break;
     }
     case kAuthType:
