@@ -1,6 +1,5 @@
 #include "ACLPaths.h"
 
-#include <cstring>
 
 #include "ACLDirectives.h"
 
