@@ -1,6 +1,5 @@
 #include "ACLPaths.h"
 
-
 #include "ACLDirectives.h"
 
 namespace qacl {
