@@ -16,7 +16,9 @@ namespace {
 
 const char kDefaultAuthType[] = "Cookie";
 const char* const kAuthTypes[] = {"Basic", "Digest", "TLS", "Cookie"};
-const char* const kRequireTypes[] = {"valid-user", "user", "group", "phone", "wap", "sizelimit"};
+// Views, so that a keyword is compared with a type only when their lengths
+// agree.
+constexpr std::string_view kRequireTypes[] = {"valid-user", "user", "group", "phone", "wap", "sizelimit"};
 
 bool IsYes(const char* value) { return EqualsNoCase(value, "YES"); }
 bool IsNo(const char* value) { return EqualsNoCase(value, "NO"); }
@@ -45,44 +47,78 @@ std::string ConnectionPairFromLine(const char* value) {
   return pair;
 }
 
-int RequireType(const std::string& keyword) {
+int RequireType(std::string_view keyword) {
   for (int type = 0; type < static_cast<int>(sizeof kRequireTypes / sizeof *kRequireTypes); ++type) {
     if (keyword == kRequireTypes[type]) return type;
   }
   return -1;
 }
 
-// Calls `visit` with the pieces of `rest` inside double quotes (`quoted`) or
-// outside them.
-template <class F>
-void ForEachQuotePiece(std::string_view rest, bool quoted, F visit) {
-  bool insideQuotes = false;
-  for (;;) {
-    const std::size_t quote = rest.find('"');
-    if (insideQuotes == quoted) visit(rest.substr(0, quote));
-    if (quote == std::string_view::npos) return;
-    rest.remove_prefix(quote + 1);
-    insideQuotes = !insideQuotes;
+// The names of require lines: the pieces of the rest of a line inside double
+// quotes as they stand (empty ones skipped), then the tokens of the pieces
+// outside them. The views are gathered in one pass and kept between lines,
+// so that a line costs no allocation before its record is known to be kept.
+class CRequireNames {
+ public:
+  // Answers how many names `rest` holds.
+  std::size_t Read(std::string_view rest) {
+    m_quoted.clear();
+    m_tokens.clear();
+    bool insideQuotes = false;
+    for (;;) {
+      const auto quote = std::find(rest.begin(), rest.end(), '"');
+      const std::string_view piece(rest.data(), static_cast<std::size_t>(quote - rest.begin()));
+      if (!insideQuotes) {
+        ForEachToken(piece, kTokenDelimiters, [&](std::string_view token) { m_tokens.push_back(token); });
+      } else if (!piece.empty()) {
+        m_quoted.push_back(piece);
+      }
+      if (quote == rest.end()) return m_quoted.size() + m_tokens.size();
+      rest.remove_prefix(piece.size() + 1);
+      insideQuotes = !insideQuotes;
+    }
   }
-}
 
-// The names of a require line: names in double quotes as they stand, then
-// the tokens outside the quotes.
-template <class F>
-void ForEachRequireName(std::string_view rest, F visit) {
-  ForEachQuotePiece(rest, true, [&](std::string_view piece) {
-    if (!piece.empty()) visit(piece);
-  });
-  ForEachQuotePiece(rest, false, [&](std::string_view piece) { ForEachToken(piece, kTokenDelimiters, visit); });
-}
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    names.reserve(m_quoted.size() + m_tokens.size());
+    names.assign(m_quoted.begin(), m_quoted.end());
+    names.insert(names.end(), m_tokens.begin(), m_tokens.end());
+    return names;
+  }
 
-std::vector<std::string> RequireNames(const char* rest) {
-  std::size_t count = 0;
-  ForEachRequireName(rest, [&](std::string_view) { ++count; });
-  std::vector<std::string> names;
-  names.reserve(count);
-  ForEachRequireName(rest, [&](std::string_view name) { names.emplace_back(name); });
-  return names;
+ private:
+  std::vector<std::string_view> m_quoted;
+  std::vector<std::string_view> m_tokens;
+};
+
+// The block a require line stands in.
+struct CPermissionBlock {
+  std::vector<std::string> methods;
+  std::vector<std::string> files;
+  int scope = CACLPermission::FilesScope;
+};
+
+// The record of the require line whose value is `value`, or null when the
+// line is dropped: an unknown type, no place (no files outside a directory
+// block), or no names where the type needs them.
+std::unique_ptr<CACLPermission> RequireRecord(const char* value, const CPermissionBlock& block, int bInherited,
+                                              CRequireNames& names) {
+  const std::string_view keyword = FirstToken(value, kTokenDelimiters);
+  const int type = RequireType(keyword);
+  if (type < 0) return nullptr;
+  if (block.scope != CACLPermission::DirectoryScope && block.files.empty()) return nullptr;
+  const bool needsNames = type != CACLPermission::ValidUser;
+  if (needsNames && names.Read(keyword.data() + keyword.size()) == 0) return nullptr;
+  auto record = std::make_unique<CACLPermission>();
+  record->m_bInherited = bInherited;
+  record->m_nScope = block.scope;
+  record->m_nType = type;
+  record->m_strType.assign(keyword.data(), keyword.size());
+  record->m_Methods = block.methods;
+  record->m_Files = block.files;
+  if (needsNames) record->m_Names = names.Names();
+  return record;
 }
 
 }  // namespace
@@ -198,7 +234,9 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       break;
     case kAuthName: {
       if (*value == '"') ++value;
-      m_strAuthName.assign(value, std::strcspn(value, "\""));
+      const char* end = value;
+      while (*end && *end != '"') ++end;
+      m_strAuthName.assign(value, end);
       break;
     }
     case kAuthType:
@@ -364,9 +402,8 @@ void CACL::MergeRedirect(const char* value) {
 
 void CACL::TextToPermissions(const std::string& text, CACLPermissionList& records, int bInherited) {
   QTRACE_FUNCTION("CACL::TextToPermissions");
-  std::vector<std::string> methods;
-  std::vector<std::string> files;
-  int scope = CACLPermission::FilesScope;
+  CPermissionBlock block;
+  CRequireNames names;
   const CDirectiveLookup directives;
   std::size_t pos = 0;
   std::string line;
@@ -380,49 +417,36 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
     if (*value == '\0' || *value == '#') continue;
     switch (directives.Find(&value)) {
       case kLimitOpen:
-        files.clear();
-        methods = Tokens(value, kTokenDelimiters);
+        block.files.clear();
+        block.methods = Tokens(value, kTokenDelimiters);
         break;
       case kLimitClose:
-        methods.clear();
-        files.clear();
+        block.methods.clear();
+        block.files.clear();
         break;
       case kFilesOpen: {
-        scope = CACLPermission::FilesScope;
-        files.clear();
-        ForEachToken(value, kFileNameDelimiters, [&](std::string_view name) { files.emplace_back(name); });
+        block.scope = CACLPermission::FilesScope;
+        block.files.clear();
+        ForEachToken(value, kFileNameDelimiters, [&](std::string_view name) { block.files.emplace_back(name); });
         // A parent's rules for named files do not reach a subdirectory; its
         // wildcard rules do.
-        if (bInherited && (files.empty() || files.front().find('*') == std::string::npos)) files.clear();
+        if (bInherited && (block.files.empty() || block.files.front().find('*') == std::string::npos)) {
+          block.files.clear();
+        }
         break;
       }
       case kFilesClose:
       case kDirectoryClose:
-        scope = CACLPermission::FilesScope;
-        files.clear();
+        block.scope = CACLPermission::FilesScope;
+        block.files.clear();
         break;
       case kDirectoryOpen:
-        scope = CACLPermission::DirectoryScope;
-        files.clear();
+        block.scope = CACLPermission::DirectoryScope;
+        block.files.clear();
         break;
-      case kRequire: {
-        const char* keywordStart = value + std::strspn(value, kTokenDelimiters);
-        const std::string keyword(FirstToken(value, kTokenDelimiters));
-        const int type = RequireType(keyword);
-        if (type < 0) break;
-        auto record = std::make_unique<CACLPermission>();
-        record->m_bInherited = bInherited;
-        record->m_nScope = scope;
-        record->m_nType = type;
-        record->m_strType = keyword;
-        record->m_Methods = methods;
-        record->m_Files = files;
-        if (type != CACLPermission::ValidUser) record->m_Names = RequireNames(keywordStart + keyword.size());
-        const bool placed = scope == CACLPermission::DirectoryScope || !record->m_Files.empty();
-        const bool named = type == CACLPermission::ValidUser || !record->m_Names.empty();
-        if (placed && named) records.push_back(std::move(record));
+      case kRequire:
+        if (auto record = RequireRecord(value, block, bInherited, names)) records.push_back(std::move(record));
         break;
-      }
       default:
         break;
     }

@@ -70,6 +70,16 @@ struct CDirectiveWord {
 // compared only with the words it could begin with and the first prefix in
 // table order still wins.
 class CDirectiveIndex {
+  // Whether `line` (NUL-terminated, first byte already matched) begins with
+  // `word`. Compared here rather than with strncmp: the words are short and
+  // this runs for every line of every file read.
+  static bool StartsWithRest(const char* line, const CDirectiveWord& word) {
+    for (std::size_t i = 1; i < word.length; ++i) {
+      if (line[i] != word.text[i]) return false;
+    }
+    return true;
+  }
+
  public:
   CDirectiveIndex() {
     for (int code = 0; code < kDirectiveCount; ++code) {
@@ -81,7 +91,7 @@ class CDirectiveIndex {
   int Find(const char** ppszLine) const {
     const char* line = *ppszLine;
     for (const auto& entry : m_byFirstByte[static_cast<unsigned char>(line[0])]) {
-      if (std::strncmp(line + 1, entry.word.text + 1, entry.word.length - 1) == 0) {
+      if (StartsWithRest(line, entry.word)) {
         *ppszLine = SkipSpace(line + entry.word.length);
         return entry.code;
       }
@@ -101,8 +111,6 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 }  // namespace
 
-const char kTokenDelimiters[] = " ',>\t\n";
-const char kFileNameDelimiters[] = "',>\t\n";
 
 const char* DirectiveWord(Directive code) { return kDirectiveWords[code]; }
 
@@ -132,16 +140,16 @@ const char* SkipToSpace(const char* text) {
   return text;
 }
 
-std::vector<std::string> Tokens(const char* text, const char* delimiters) {
+std::vector<std::string> Tokens(const char* text, const CDelimiterSet& delimiters) {
   std::vector<std::string> tokens;
   ForEachToken(text, delimiters, [&](std::string_view token) { tokens.emplace_back(token); });
   return tokens;
 }
 
-std::string_view FirstToken(const char* text, const char* delimiters) {
-  while (*text && IsDelimiter(*text, delimiters)) ++text;
+std::string_view FirstToken(const char* text, const CDelimiterSet& delimiters) {
+  while (*text && delimiters.Contains(*text)) ++text;
   const char* end = text;
-  while (*end && !IsDelimiter(*end, delimiters)) ++end;
+  while (*end && !delimiters.Contains(*end)) ++end;
   return std::string_view(text, static_cast<std::size_t>(end - text));
 }
 

@@ -81,10 +81,23 @@ class CDirectiveLookup {
   bool m_bRecordsReceived;
 };
 
+// A set of delimiter bytes, looked up by table: names are split byte by
+// byte on every line that carries them.
+class CDelimiterSet {
+ public:
+  explicit constexpr CDelimiterSet(const char* delimiters) {
+    for (; *delimiters; ++delimiters) m_member[static_cast<unsigned char>(*delimiters)] = true;
+  }
+  bool Contains(char c) const { return m_member[static_cast<unsigned char>(c)]; }
+
+ private:
+  bool m_member[256] = {};
+};
+
 // Token delimiters of names and sections, and of file names (no space:
 // file names may contain spaces).
-extern const char kTokenDelimiters[];
-extern const char kFileNameDelimiters[];
+inline constexpr CDelimiterSet kTokenDelimiters(" ',>\t\n");
+inline constexpr CDelimiterSet kFileNameDelimiters("',>\t\n");
 
 // White space as the C library's isspace knows it in the "C" locale.
 bool IsFormatSpace(char c);
@@ -92,25 +105,19 @@ const char* SkipSpace(const char* text);
 const char* SkipToSpace(const char* text);
 
 // The tokens of `text` split at any of `delimiters`; empty tokens are skipped.
-std::vector<std::string> Tokens(const char* text, const char* delimiters);
+std::vector<std::string> Tokens(const char* text, const CDelimiterSet& delimiters);
 // The first token of `text`, or an empty view; it points into `text`.
-std::string_view FirstToken(const char* text, const char* delimiters);
-inline bool IsDelimiter(char c, const char* delimiters) {
-  for (; *delimiters; ++delimiters) {
-    if (*delimiters == c) return true;
-  }
-  return false;
-}
+std::string_view FirstToken(const char* text, const CDelimiterSet& delimiters);
 
 // Calls `visit` with each token of `text`, without copying it.
 template <class F>
-void ForEachToken(std::string_view text, const char* delimiters, F visit) {
+void ForEachToken(std::string_view text, const CDelimiterSet& delimiters, F visit) {
   std::size_t pos = 0;
   for (;;) {
-    while (pos < text.size() && IsDelimiter(text[pos], delimiters)) ++pos;
+    while (pos < text.size() && delimiters.Contains(text[pos])) ++pos;
     if (pos == text.size()) return;
     const std::size_t start = pos;
-    while (pos < text.size() && !IsDelimiter(text[pos], delimiters)) ++pos;
+    while (pos < text.size() && !delimiters.Contains(text[pos])) ++pos;
     visit(text.substr(start, pos - start));
   }
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "ACL.h"
 #include "ACLDirectives.h"
@@ -278,8 +279,9 @@ HRESULT CACL::Load(const char* lpszInstance, const char* lpszSiteRoot, const cha
     TextToPermissions(m_strPermissions, m_PermissionRecords, 0);
     TextToPermissions(m_strInheritedPermissions, m_PermissionRecords, 1);
     CACLPermissionRefs records;
+    records.reserve(m_PermissionRecords.size());
     for (const auto& record : m_PermissionRecords) records.push_back(record.get());
-    PermissionsToText(records, m_strInheritedPermissions, 1);
+    PermissionsToText(std::move(records), m_strInheritedPermissions, 1);
     if (pbFound) *pbFound = 1;
   }
   return S_OK;

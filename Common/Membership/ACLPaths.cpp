@@ -1,7 +1,5 @@
 #include "ACLPaths.h"
 
-#include <cstring>
-
 #include "ACLDirectives.h"
 
 namespace qacl {
@@ -83,7 +81,7 @@ bool IsSectionStart(const std::string& line, std::string* name) {
 bool NamesSection(const std::string& nameText, const std::string& section) {
   if (!StartsWithNoCase(nameText, section)) return false;
   const char next = nameText.c_str()[section.size()];
-  return next == '\0' || std::strchr(kTokenDelimiters, next) != nullptr;
+  return next == '\0' || kTokenDelimiters.Contains(next);
 }
 
 bool CSectionRemover::Keep(const std::string& line) {

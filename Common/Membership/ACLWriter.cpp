@@ -92,25 +92,25 @@ std::vector<std::string> ConnectionLines(const std::string& connection) {
 // its separator and quotes) would take it past 7999 bytes, a new line with
 // the same start is begun. Each line is appended with its line end.
 void AppendRequireLines(const CACLPermission& record, std::string& text) {
-  const std::string start = Word(kRequire) + " " + record.m_strType + " ";
-  std::size_t lineStart = text.size();
-  text += start;
+  std::size_t lineStart = 0;
+  const auto beginLine = [&] {
+    lineStart = text.size();
+    text.append(DirectiveWord(kRequire)).append(1, ' ').append(record.m_strType).append(1, ' ');
+  };
+  beginLine();
   bool lineHasName = false;
   for (const auto& name : record.m_Names) {
-    const bool quoted = name.find(' ') != std::string::npos;
+    const bool quoted = std::find(name.begin(), name.end(), ' ') != name.end();
     const std::size_t added = (lineHasName ? 2 : 0) + name.size() + (quoted ? 2 : 0);
     if (lineHasName && text.size() - lineStart + added > kMaxLineBytes) {
       text += kEndOfLine;
-      lineStart = text.size();
-      text += start;
+      beginLine();
       lineHasName = false;
     }
     if (lineHasName) text += ", ";
-    if (quoted) {
-      text.append("\"").append(name).append("\"");
-    } else {
-      text += name;
-    }
+    if (quoted) text += '"';
+    text += name;
+    if (quoted) text += '"';
     lineHasName = true;
   }
   text += kEndOfLine;
@@ -166,17 +166,21 @@ void ArrayToString(std::string& text, const std::vector<std::string>& list, cons
 void CACL::PermissionsToText(CACLPermissionRefs records, std::string& text, int bInherited) {
   QTRACE_FUNCTION("CACL::PermissionsToText");
   std::vector<CPermissionGroup> groups;
-  // Records of one block share their lists: their place is rendered once.
+  // Records of one block share their lists: their place is rendered, and
+  // their group found, once.
   const CACLPermission* previous = nullptr;
-  CPermissionPlace place;
+  std::size_t group = 0;
   for (const CACLPermission* record : records) {
     if (record->m_bInherited != bInherited || record->m_Files.empty()) continue;
-    if (!previous || !SameBlockLists(*previous, *record)) place = PlaceOf(*record);
+    if (!previous || !SameBlockLists(*previous, *record)) {
+      const CPermissionPlace place = PlaceOf(*record);
+      const auto same = std::find_if(groups.begin(), groups.end(),
+                                     [&](const CPermissionGroup& earlier) { return earlier.place == place; });
+      group = static_cast<std::size_t>(same - groups.begin());
+      if (same == groups.end()) groups.push_back({place, std::string()});
+    }
     previous = record;
-    auto same = std::find_if(groups.begin(), groups.end(),
-                             [&](const CPermissionGroup& earlier) { return earlier.place == place; });
-    if (same == groups.end()) same = groups.insert(groups.end(), {place, std::string()});
-    AppendRequireLines(*record, same->requireText);
+    AppendRequireLines(*record, groups[group].requireText);
   }
   text.clear();
   for (const auto& group : groups) {

@@ -39,18 +39,19 @@ std::size_t CMemorySource::Read(char* buffer, std::size_t size) {
 }
 
 CLineReader::CLineReader(IByteSource& source, std::size_t bufferSize)
-    : m_source(source), m_readSize(bufferSize == 0 ? 1 : bufferSize), m_buffer(m_readSize + kLineWindow + 1) {}
+    : m_source(source), m_readSize(bufferSize == 0 ? 1 : bufferSize), m_buffer(new char[m_readSize + kLineWindow + 1]),
+      m_bufferSize(m_readSize + kLineWindow + 1) {}
 
 bool CLineReader::Fill() {
   if (m_exhausted) return false;
   if (m_pos > 0) {
-    std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+    std::memmove(m_buffer.get(), m_buffer.get() + m_pos, m_end - m_pos);
     m_end -= m_pos;
     m_pos = 0;
   }
   // One byte stays free for the NUL after a last line without LF.
-  const std::size_t room = std::min(m_readSize, m_buffer.size() - 1 - m_end);
-  const std::size_t read = m_source.Read(m_buffer.data() + m_end, room);
+  const std::size_t room = std::min(m_readSize, m_bufferSize - 1 - m_end);
+  const std::size_t read = m_source.Read(m_buffer.get() + m_end, room);
   if (read == 0) {
     m_exhausted = true;
     return false;
@@ -60,7 +61,7 @@ bool CLineReader::Fill() {
 }
 
 std::string_view CLineReader::TakeLine(std::size_t length, std::size_t consumed, std::size_t carriageReturns) {
-  char* start = m_buffer.data() + m_pos;
+  char* start = m_buffer.get() + m_pos;
   char* end = start + length;
   // Most lines end in CR LF: their CR is cut off without moving a byte.
   for (; carriageReturns > 0 && end != start && end[-1] == '\r'; --carriageReturns) --end;
@@ -75,7 +76,7 @@ bool CLineReader::Next(std::string_view& line) {
   std::size_t carriageReturns = 0;
   for (;;) {
     const std::size_t window = std::min(m_end - m_pos, kLineWindow);
-    const char* start = m_buffer.data() + m_pos;
+    const char* start = m_buffer.get() + m_pos;
     // One pass finds the line's end and counts its CRs.
     for (; (scanned = SkipPlainBytes(start, scanned, window)) < window; ++scanned) {
       const char c = start[scanned];
@@ -112,7 +113,7 @@ bool CLineReader::Next(std::string& line) {
 bool CLineReader::NextRaw(std::string& line) {
   line.clear();
   for (;;) {
-    const char* start = m_buffer.data() + m_pos;
+    const char* start = m_buffer.get() + m_pos;
     const std::size_t available = m_end - m_pos;
     if (const void* lf = std::memchr(start, '\n', available)) {
       const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;

@@ -6,9 +6,9 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace qacl {
 
@@ -65,7 +65,9 @@ class CLineReader {
   IByteSource& m_source;
   std::size_t m_readSize;
   // Room for a whole read behind the longest unfinished line, and a NUL.
-  std::vector<char> m_buffer;
+  // Left uninitialised: every byte handed out was read first.
+  std::unique_ptr<char[]> m_buffer;
+  std::size_t m_bufferSize;
   std::size_t m_pos = 0;
   std::size_t m_end = 0;
   bool m_exhausted = false;
