@@ -125,15 +125,6 @@ function(qarn_add_com_server_exports target)
   target_sources(${target} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}/${target}.def")
 endfunction()
 
-# Adds each listed subfolder that has a CMakeLists.txt.
-function(qarn_add_present_subdirectories)
-  foreach(dir ${ARGN})
-    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt")
-      add_subdirectory(${dir})
-    endif()
-  endforeach()
-endfunction()
-
 # --- Wine ------------------------------------------------------------------
 
 if(NOT QARN_BUILD_TESTS)
