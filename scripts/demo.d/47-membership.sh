@@ -7,7 +7,7 @@ export QARN_METABASE_FILE="$(win "$work")\\metabase.txt"
 tool="Z:$QARN_BUILD/Outside/Metabase/metabase-tool.exe"
 mkdir -p "$work/Vesmoro/Bin" "$work/wwwroot"
 # The maker's filter library, as the product line's setup leaves it.
-cp "$QARN_BUILD/tests/QarnUtil/Installer/qarnfilter.dll" "$work/Vesmoro/Bin/"
+cp "$QARN_BUILD/Outside/IsapiFilters/qarnfilter.dll" "$work/Vesmoro/Bin/"
 
 "$QARN_WINE_RUN" regsvr32 /s "Z:$QARN_BUILD/Outside/Metabase/qarn_metabase.dll"
 "$QARN_WINE_RUN" regsvr32 /s "Z:$QARN_BUILD/Outside/JetProvider/qarn_jet_provider.dll"
