@@ -339,7 +339,8 @@ HRESULT CACL::SaveDirectoryFile(const std::string& physicalPath, const char* lps
 // section.
 HRESULT CACL::SaveSection(const std::string& physicalPath, const char* lpszIdentity, const std::string& virtualPath,
                           const std::string& singleFile, BSTR* pbstrError) {
-  const std::string section = SectionName(virtualPath, IsExistingDirectory(physicalPath, lpszIdentity, m_FileWork.pTokenCache));
+  const bool isDirectory = IsExistingDirectory(physicalPath, lpszIdentity, m_FileWork.pTokenCache);
+  const std::string section = SectionName(virtualPath, isDirectory);
   CSingleFileLock lock(singleFile);
 
   char newPath[MAX_PATH] = {};
