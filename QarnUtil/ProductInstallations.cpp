@@ -28,6 +28,10 @@ const char kPublicFolder[] = "\\_home\\_public";
 // root folder and the root's network-share account.
 class CProductSite {
  public:
+  // The share account is logged on through `pTokens` (null: the process-wide
+  // token cache).
+  explicit CProductSite(CImpersonationTokenCache* pTokens) : m_pTokens(pTokens) {}
+
   // False after the line of the step that failed (106, 104, 117 or 118).
   bool Open(const std::string& instance, std::string& log) {
     HRESULT hr = GetApplicationPath(m_strApplicationPath);
@@ -53,6 +57,7 @@ class CProductSite {
   const std::string& Identity() const { return m_strIdentity; }
   // As CACL and the impersonation take it: null for none.
   const char* IdentityOrNull() const { return m_strIdentity.empty() ? nullptr : m_strIdentity.c_str(); }
+  CImpersonationTokenCache* Tokens() const { return m_pTokens; }
 
  private:
   static bool Fails(UINT stepId, HRESULT hr, std::string& log) {
@@ -60,6 +65,7 @@ class CProductSite {
     return false;
   }
 
+  CImpersonationTokenCache* m_pTokens;
   CMDKey m_key;
   std::unique_ptr<CMetabaseHandle> m_handle;
   std::string m_strApplicationPath;
@@ -73,7 +79,7 @@ class CFolderAccess {
  public:
   CFolderAccess(const std::string& instance, const CProductSite& site, const std::string& folder,
                 const char* virtualPath)
-      : m_site(site), m_strFolder(folder), m_szVirtualPath(virtualPath) {
+      : m_site(site), m_strFolder(folder), m_szVirtualPath(virtualPath), m_acl(qacl::CFileWork{site.Tokens()}) {
     int found = 0;
     const std::string& root = site.RootFolder();
     m_acl.Load(instance.c_str(), root.c_str(), site.IdentityOrNull(), root.c_str(), folder.c_str(),
@@ -164,15 +170,16 @@ long ResultOf(HRESULT hr) { return SUCCEEDED(hr) ? 1 : 0; }
 
 }  // namespace
 
-HRESULT InstallMembershipProduct(const std::string& instance, std::string& log, long& result) {
+HRESULT InstallMembershipProduct(const std::string& instance, std::string& log, long& result,
+                                 CImpersonationTokenCache* pTokens) {
   QTRACE_FUNCTION("CInstaller::InstallQarnMembership");
   result = 0;
-  CProductSite site;
+  CProductSite site(pTokens);
   if (!site.Open(instance, log)) return S_OK;
   std::string connection;
   {
     // The share account makes the private folder and the database.
-    CThreadImpersonation shareAccount(site.IdentityOrNull());
+    CThreadImpersonation shareAccount(site.IdentityOrNull(), site.Tokens());
     if (SUCCEEDED(CreateVesmoroFolder(instance, site.RootFolder(), site.Identity(), log))) {
       CreateDatabase(site.RootFolder(), connection, log);
     }
@@ -185,13 +192,14 @@ HRESULT InstallMembershipProduct(const std::string& instance, std::string& log, 
   return hr;
 }
 
-HRESULT InstallKestroProduct(const std::string& instance, std::string& log, long& result) {
+HRESULT InstallKestroProduct(const std::string& instance, std::string& log, long& result,
+                             CImpersonationTokenCache* pTokens) {
   result = 0;
-  CProductSite site;
+  CProductSite site(pTokens);
   if (!site.Open(instance, log)) return S_OK;
   std::string connection;
   {
-    CThreadImpersonation shareAccount(site.IdentityOrNull());
+    CThreadImpersonation shareAccount(site.IdentityOrNull(), site.Tokens());
     if (SUCCEEDED(CreateHomeFolders(instance, site.RootFolder(), site.Identity(), log)) &&
         SUCCEEDED(CreateDatabase(site.RootFolder(), connection, log))) {
       CreateShareStructure(connection, site.RootFolder(), log);

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "CRLUpdate.h"
-#include "CrlStoreAccess.h"
 #include "Trace.h"
 
 namespace lorvex {
@@ -45,11 +44,10 @@ bool UpdateRequired() {
 }  // namespace
 
 bool CCRLUpdate::OpenStores() {
-  ICrlStoreAccess& access = CrlStoreAccess();
   const DWORD flags = m_dwStoreLocation | CERT_STORE_OPEN_EXISTING_FLAG;
-  m_hStores[kRootStore] = access.OpenSystemStore(L"ROOT", flags);
+  m_hStores[kRootStore] = m_Stores.OpenSystemStore(L"ROOT", flags);
   TraceMessage("CRLUPDATE! OpenStores : root store opened");
-  m_hStores[kCAStore] = access.OpenSystemStore(L"CA", flags);
+  m_hStores[kCAStore] = m_Stores.OpenSystemStore(L"CA", flags);
   TraceMessage("CRLUPDATE! OpenStores : CA store opened");
   for (int i = 0; i < kStoreCount; ++i) {
     if (!m_hStores[i]) {
@@ -97,14 +95,13 @@ bool CCRLUpdate::GetOldCRLFromStore() {
 }
 
 bool CCRLUpdate::GetCRLUpdateTime(PCCRL_CONTEXT crl, FILETIME* stamp) {
-  ICrlStoreAccess& access = CrlStoreAccess();
   DWORD size = 0;
   // A value of another length was not written by this library: no stamp.
-  if (!access.GetCrlProperty(crl, LAST_CRL_UPDATE_TIME, nullptr, &size) || size != sizeof(FILETIME)) {
+  if (!m_Stores.GetCrlProperty(crl, LAST_CRL_UPDATE_TIME, nullptr, &size) || size != sizeof(FILETIME)) {
     TraceMessage("CRLUPDATE! GetCRLUpdateTime: property LAST_CRL_UPDATE_TIME was NOT found");
     return false;
   }
-  if (!access.GetCrlProperty(crl, LAST_CRL_UPDATE_TIME, stamp, &size) || size != sizeof(FILETIME)) {
+  if (!m_Stores.GetCrlProperty(crl, LAST_CRL_UPDATE_TIME, stamp, &size) || size != sizeof(FILETIME)) {
     TraceMessage("CRLUPDATE! GetCRLUpdateTime: failed to retrieve property LAST_CRL_UPDATE_TIME");
     return false;
   }
@@ -209,7 +206,7 @@ bool CCRLUpdate::StampNewCRL() {
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
   CRYPT_DATA_BLOB value = {sizeof(now), reinterpret_cast<BYTE*>(&now)};
-  return CrlStoreAccess().SetCrlProperty(m_pNewCRL.Get(), LAST_CRL_UPDATE_TIME, 0, &value) != FALSE;
+  return m_Stores.SetCrlProperty(m_pNewCRL.Get(), LAST_CRL_UPDATE_TIME, 0, &value) != FALSE;
 }
 
 bool CCRLUpdate::AddNewCRLToTargetStore() {

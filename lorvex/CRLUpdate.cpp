@@ -42,7 +42,7 @@ HRESULT ExportCertificate(IDispatch* certificate, qcom::CBstr& text) {
 
 }  // namespace
 
-CCRLUpdate::CCRLUpdate(IUnknown* outer) : CUnknownBase(outer) {}
+CCRLUpdate::CCRLUpdate(IUnknown* outer, ICrlStoreAccess& stores) : CUnknownBase(outer), m_Stores(stores) {}
 
 CCRLUpdate::~CCRLUpdate() {
   Cleanup();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Com/ComObject.h"
+#include "CrlStoreAccess.h"
 #include "CryptHandles.h"
 #include "lorvex_h.h"
 
@@ -23,7 +24,9 @@ using CUrlList = std::optional<std::vector<std::string>>;
 
 class CCRLUpdate : public qcom::CUnknownBase, public qcom::CDispatchImpl<ICRLUpdate, &IID_ICRLUpdate> {
  public:
-  explicit CCRLUpdate(IUnknown* outer);
+  // The stores are opened and their CRL properties read and written through
+  // `stores`, which outlives the object.
+  CCRLUpdate(IUnknown* outer, ICrlStoreAccess& stores);
   ~CCRLUpdate() override;
 
   QCOM_DELEGATING_IUNKNOWN
@@ -68,6 +71,7 @@ class CCRLUpdate : public qcom::CUnknownBase, public qcom::CDispatchImpl<ICRLUpd
   bool CheckForBase64();
   bool ConvertToDER();
 
+  ICrlStoreAccess& m_Stores;
   long m_nUpdateInterval = 0;
   DWORD m_dwStoreLocation = CERT_SYSTEM_STORE_CURRENT_USER;
   CCrlContext m_pNewCRL;

@@ -17,13 +17,11 @@ class CCrypt32StoreAccess : public ICrlStoreAccess {
   }
 };
 
-CCrypt32StoreAccess g_crypt32Access;
-ICrlStoreAccess* g_access = &g_crypt32Access;
-
 }  // namespace
 
-ICrlStoreAccess& CrlStoreAccess() { return *g_access; }
-
-void SetCrlStoreAccess(ICrlStoreAccess* access) { g_access = access ? access : &g_crypt32Access; }
+ICrlStoreAccess& Crypt32StoreAccess() {
+  static CCrypt32StoreAccess access;
+  return access;
+}
 
 }  // namespace lorvex

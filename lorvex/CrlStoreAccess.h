@@ -1,6 +1,6 @@
-// The calls on the system stores that a test replaces: opening a system
-// store, and reading and writing a CRL context property. Everything else goes
-// to crypt32 directly.
+// The calls on the system stores that an update object makes through the
+// access it was built with: opening a system store, and reading and writing a
+// CRL context property. Everything else goes to crypt32 directly.
 #pragma once
 
 #include <windows.h>
@@ -17,10 +17,8 @@ class ICrlStoreAccess {
   virtual BOOL SetCrlProperty(PCCRL_CONTEXT crl, DWORD id, DWORD flags, const void* data) = 0;
 };
 
-// The access in use: crypt32 unless a test has put another in place.
-ICrlStoreAccess& CrlStoreAccess();
-// Puts access in place for the whole process; null goes back to crypt32.
-// Not for use while an update runs.
-void SetCrlStoreAccess(ICrlStoreAccess* access);
+// The product's access: the calls go straight to crypt32. It holds no state,
+// so every object of the process shares it.
+ICrlStoreAccess& Crypt32StoreAccess();
 
 }  // namespace lorvex

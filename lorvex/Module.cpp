@@ -6,8 +6,12 @@
 
 namespace {
 
+HRESULT CreateCRLUpdate(IUnknown* outer, REFIID iid, void** ppv) {
+  return qcom::CreateComObject<lorvex::CCRLUpdate>(outer, iid, ppv, lorvex::Crypt32StoreAccess());
+}
+
 const qcom::CClassEntry kClasses[] = {
-    {&CLSID_CRLUpdate, &qcom::CreateComObject<lorvex::CCRLUpdate>, "CRLUpdate Class", "Lorvex.CRLUpdate.1",
+    {&CLSID_CRLUpdate, &CreateCRLUpdate, "CRLUpdate Class", "Lorvex.CRLUpdate.1",
      "Lorvex.CRLUpdate", "Both"},
 };
 

@@ -83,14 +83,14 @@ fetch_source() {
 # Static libraries per architecture: i686 for the deliverables, x86_64 too
 # when the tests run as 64-bit (see test-arch.sh).
 prefix_of() { if [ "$1" = i686 ]; then echo "$DEPS/mingw"; else echo "$DEPS/mingw64"; fi; }
-toolchain_of() { echo "$ROOT/cmake/toolchain-$1-mingw32.cmake"; }
+TOOLCHAIN="$ROOT/cmake/toolchain-mingw32.cmake"
 
 build_log4cplus() {
   local arch=$1 PREFIX; PREFIX=$(prefix_of "$1")
   [ -f "$PREFIX/lib/liblog4cplus.a" ] && return 0
   local src; src=$(fetch_source log4cplus)
   log "building log4cplus for $arch-w64-mingw32"
-  cmake -S "$src" -B "$DEPS/build/log4cplus-$arch" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$arch")" \
+  cmake -S "$src" -B "$DEPS/build/log4cplus-$arch" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DQARN_ARCH="$arch" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
     -DBUILD_SHARED_LIBS=OFF -DUNICODE=OFF -DLOG4CPLUS_BUILD_TESTING=OFF -DWITH_UNIT_TESTS=OFF \
     -DLOG4CPLUS_BUILD_LOGGINGSERVER=OFF -DLOG4CPLUS_ENABLE_DECORATED_LIBRARY_NAME=OFF \
@@ -103,7 +103,7 @@ build_googletest() {
   local arch=$1 PREFIX; PREFIX=$(prefix_of "$1")
   [ -f "$PREFIX/lib/libgtest.a" ] && return 0
   log "building googletest for $arch-w64-mingw32"
-  cmake -S /usr/src/googletest -B "$DEPS/build/googletest-$arch" -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$arch")" \
+  cmake -S /usr/src/googletest -B "$DEPS/build/googletest-$arch" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DQARN_ARCH="$arch" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DBUILD_SHARED_LIBS=OFF \
     -Dgtest_disable_pthreads=OFF >"$DEPS/build-googletest-$arch.log" 2>&1
   cmake --build "$DEPS/build/googletest-$arch" -j"$(nproc)" >>"$DEPS/build-googletest-$arch.log" 2>&1

@@ -12,11 +12,12 @@ JOBS=${JOBS:-$(nproc)}
 arch=$("$ROOT/scripts/test-arch.sh")
 
 configure() {  # dir arch tests [cmake arguments...]
-  local dir=$1 toolchain="$ROOT/cmake/toolchain-$2-mingw32.cmake"
-  if [ -f "$dir/CMakeCache.txt" ] && ! grep -q "^CMAKE_TOOLCHAIN_FILE:.*=$toolchain\$" "$dir/CMakeCache.txt"; then
+  local dir=$1 arch=$2
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -q "^QARN_ARCH:STRING=$arch\$" "$dir/CMakeCache.txt"; then
     rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"  # another architecture was built here
   fi
-  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQARN_BUILD_TESTS="$3" "${@:4}" >/dev/null
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw32.cmake" -DQARN_ARCH="$arch" \
+    -DQARN_BUILD_TESTS="$3" "${@:4}" >/dev/null
 }
 
 configure "$BUILD" "$arch" ON

@@ -127,7 +127,9 @@ struct CACL::CReadState {
   bool dataSourceSeen = false;
 };
 
-CACL::CACL() {
+CACL::CACL() : CACL(CFileWork()) {}
+
+CACL::CACL(const CFileWork& work) : m_FileWork(work) {
   QTRACE_FUNCTION("CACL::CACL()");
   ClearParameters();
   ClearDataSourceParameters();

@@ -13,15 +13,35 @@
 #include <string>
 #include <vector>
 
+#include "AccessFileLines.h"
+
 #ifdef _WIN32
 // As the Windows headers define them (identical redeclarations are allowed).
 typedef long HRESULT;
 typedef wchar_t* BSTR;
 #endif
 
+class CImpersonationTokenCache;
+
 namespace qacl {
-class CLineReader;
-}
+
+// How a CACL does its file work. The defaults are the product's: the
+// process-wide token cache, reads of kDefaultReadBuffer bytes and nothing
+// called in between; a test or benchmark builds its CACL with its own.
+struct CFileWork {
+  // Logs the configured identities on; null for the process-wide cache.
+  CImpersonationTokenCache* pTokenCache = nullptr;
+  // How many bytes each ReadFile of an access file asks for.
+  std::size_t nReadBuffer = kDefaultReadBuffer;
+  // Called on the reading thread with the path of each access file just
+  // before it is opened (to see the order of reads and the identity in force).
+  void (*pfnBeforeRead)(const char* lpszFile) = nullptr;
+  // Called once a single-file save has written its new file beside the
+  // single file, before it replaces the single file.
+  void (*pfnBeforeSingleFileReplace)(const char* lpszNewFile) = nullptr;
+};
+
+}  // namespace qacl
 
 // One "require" line with the block it stands in.
 class CACLPermission {
@@ -47,6 +67,7 @@ class CACL {
   enum QuotaUnit : std::int16_t { QuotaBytes = 0, QuotaKilobytes = 1, QuotaMegabytes = 2 };
 
   CACL();
+  explicit CACL(const qacl::CFileWork& work);
   virtual ~CACL();
   CACL(const CACL&) = delete;
   CACL& operator=(const CACL&) = delete;
@@ -161,6 +182,8 @@ class CACL {
 #endif
   void WriteDataSource(std::string& body) const;
   std::string DiskQuotaLine();
+
+  const qacl::CFileWork m_FileWork;
 };
 
 // Appends the elements of `list` in apostrophes, separated by `separator`;

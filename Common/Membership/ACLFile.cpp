@@ -14,7 +14,6 @@
 #include "AccessFileLines.h"
 #include "Com/ComPtr.h"
 #include "ImpersonationTokenCache.h"
-#include "MembershipTesting.h"
 #include "RegistryData.h"
 #include "Win32/Handles.h"
 #include "logging.h"
@@ -24,17 +23,7 @@ static_assert(std::is_same<HRESULT, long>::value && std::is_same<BSTR, wchar_t*>
 
 using namespace qacl;
 
-namespace qmembership {
-namespace testing {
-void (*g_pfnBeforeAccessFileRead)(const char*) = nullptr;
-void (*g_pfnBeforeSingleFileReplace)(const char*) = nullptr;
-std::size_t g_nAccessFileReadBuffer = kDefaultReadBuffer;
-}  // namespace testing
-}  // namespace qmembership
-
 namespace {
-
-namespace testing = qmembership::testing;
 
 const char kWriteErrorText[] = "Error writting to file";
 const std::size_t kMaxErrorTextBytes = 500;
@@ -93,8 +82,8 @@ const char* EffectiveIdentity(const char* identity, const std::string& defaultId
   return identity;
 }
 
-bool IsExistingDirectory(const std::string& path, const char* identity) {
-  CThreadImpersonation impersonation(identity);
+bool IsExistingDirectory(const std::string& path, const char* identity, CImpersonationTokenCache* pTokens) {
+  CThreadImpersonation impersonation(identity, pTokens);
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -197,7 +186,7 @@ void CACL::ReadConfigFile(const char* lpszFile, const char* lpszSection) {
   QTRACE_FUNCTION("CACL::ReadConfigFile");
   if (!lpszFile) return;
   m_strCurrentDir = DirectoryPart(lpszFile);
-  if (testing::g_pfnBeforeAccessFileRead) testing::g_pfnBeforeAccessFileRead(lpszFile);
+  if (m_FileWork.pfnBeforeRead) m_FileWork.pfnBeforeRead(lpszFile);
   // Delete sharing lets a save replace the single file while it is read.
   qwin::CFileHandle file(::CreateFileA(lpszFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -208,7 +197,7 @@ void CACL::ReadConfigFile(const char* lpszFile, const char* lpszSection) {
     return;
   }
   CFileSource source(file.Get());
-  CLineReader reader(source, testing::g_nAccessFileReadBuffer);
+  CLineReader reader(source, m_FileWork.nReadBuffer);
   MergeConfigLines(reader, lpszFile, lpszSection);
 }
 
@@ -244,7 +233,7 @@ HRESULT CACL::Load(const char* lpszInstance, const char* lpszSiteRoot, const cha
   ClearParameters();
 
   const bool ownProduct = IsOwnProductPath(m_strVirtualPath);
-  const bool isDirectory = IsExistingDirectory(m_strPhysicalPath, identity);
+  const bool isDirectory = IsExistingDirectory(m_strPhysicalPath, identity, m_FileWork.pTokenCache);
   m_strTargetSection = SectionName(m_strVirtualPath, isDirectory);
   const std::string directory = isDirectory ? m_strPhysicalPath : DirectoryPart(m_strPhysicalPath);
   if (!isDirectory) m_strFileName = LastComponent(m_strPhysicalPath);
@@ -254,7 +243,7 @@ HRESULT CACL::Load(const char* lpszInstance, const char* lpszSiteRoot, const cha
   if (m_bSingleFile) {
     ReadConfigFile(m_strConfigFileName.c_str(), "/");
   } else {
-    CThreadImpersonation impersonation(siteRootIdentity);
+    CThreadImpersonation impersonation(siteRootIdentity, m_FileWork.pTokenCache);
     ReadConfigFile(JoinPath(Text(lpszSiteRoot), m_strConfigFileName).c_str(), nullptr);
   }
 
@@ -263,7 +252,7 @@ HRESULT CACL::Load(const char* lpszInstance, const char* lpszSiteRoot, const cha
     if (m_strTargetSection.size() >= 2) ReadConfigFile(m_strConfigFileName.c_str(), m_strTargetSection.c_str());
   } else {
     if (ownProduct) m_strConfigFileName = kOwnProductConfigFile;
-    CThreadImpersonation impersonation(identity);
+    CThreadImpersonation impersonation(identity, m_FileWork.pTokenCache);
     for (const auto& file :
          FilesAlongPath(m_strTargetFile, Text(lpszApplicationRoot), Text(lpszSiteRoot), m_strConfigFileName)) {
       ReadConfigFile(file.c_str(), nullptr);
@@ -305,7 +294,7 @@ HRESULT CACL::Save(const char* lpszPhysicalPath, const char* lpszIdentity, const
 
 HRESULT CACL::SaveDirectoryFile(const std::string& physicalPath, const char* lpszIdentity, const std::string& fileName,
                                 BSTR* pbstrError) {
-  CThreadImpersonation impersonation(lpszIdentity);
+  CThreadImpersonation impersonation(lpszIdentity, m_FileWork.pTokenCache);
   DWORD attributes = ::GetFileAttributesA(physicalPath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD error = ::GetLastError();
@@ -352,7 +341,8 @@ HRESULT CACL::SaveDirectoryFile(const std::string& physicalPath, const char* lps
 // section.
 HRESULT CACL::SaveSection(const std::string& physicalPath, const char* lpszIdentity, const std::string& virtualPath,
                           const std::string& singleFile, BSTR* pbstrError) {
-  const std::string section = SectionName(virtualPath, IsExistingDirectory(physicalPath, lpszIdentity));
+  const bool isDirectory = IsExistingDirectory(physicalPath, lpszIdentity, m_FileWork.pTokenCache);
+  const std::string section = SectionName(virtualPath, isDirectory);
   CSingleFileLock lock(singleFile);
 
   char newPath[MAX_PATH] = {};
@@ -378,7 +368,7 @@ HRESULT CACL::SaveSection(const std::string& physicalPath, const char* lpszIdent
     return E_FAIL;
   }
   file.Reset();
-  if (testing::g_pfnBeforeSingleFileReplace) testing::g_pfnBeforeSingleFileReplace(newFile.Path().c_str());
+  if (m_FileWork.pfnBeforeSingleFileReplace) m_FileWork.pfnBeforeSingleFileReplace(newFile.Path().c_str());
   DWORD error = ERROR_SUCCESS;
   if (!ReplaceSingleFile(newFile.Path(), singleFile, error)) return FailureFromWin32(error);
   newFile.Keep();

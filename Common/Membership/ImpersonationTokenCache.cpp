@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "MembershipTesting.h"
 #include "logging.h"
 
 namespace {
@@ -21,16 +20,6 @@ HANDLE LogonWithSystem(const char* lpszUser, const char* lpszDomain, const char*
     return impersonationToken;
   }
   return logonToken.Release();
-}
-
-HANDLE ProcessLogon(const char* lpszUser, const char* lpszDomain, const char* lpszPassword) {
-  return qmembership::testing::g_pfnProcessLogon(lpszUser, lpszDomain, lpszPassword);
-}
-
-qtoken::CLocalTime SystemLocalTime() {
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
 // The logon runs under the process identity: a token on the calling thread
@@ -54,11 +43,11 @@ class CThreadTokenSuspension {
 
 }  // namespace
 
-namespace qmembership {
-namespace testing {
-LOGON_FUNCTION g_pfnProcessLogon = &LogonWithSystem;
-}  // namespace testing
-}  // namespace qmembership
+qtoken::CLocalTime SystemLocalTime() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
 
 CImpersonationTokenCache::CImpersonationTokenCache(CCacheManager& manager, LOGON_FUNCTION pfnLogon,
                                                    LOCAL_TIME_FUNCTION pfnLocalTime)
@@ -80,7 +69,7 @@ CImpersonationTokenCache::~CImpersonationTokenCache() {
 
 CImpersonationTokenCache& CImpersonationTokenCache::ProcessCache() {
   // Built once per process, also when two threads arrive together.
-  static CImpersonationTokenCache cache(g_CacheManager, &ProcessLogon, &SystemLocalTime);
+  static CImpersonationTokenCache cache(g_CacheManager, &LogonWithSystem, &SystemLocalTime);
   return cache;
 }
 
@@ -142,11 +131,12 @@ std::size_t CImpersonationTokenCache::EntryCount() {
   return m_Entries.size();
 }
 
-bool ImpersonateThread(const char* lpszIdentity, HANDLE* phPreviousToken) {
+bool ImpersonateThread(const char* lpszIdentity, HANDLE* phPreviousToken, CImpersonationTokenCache* pTokens) {
   QTRACE_FUNCTION("ImpersonateThread");
   if (!phPreviousToken) return false;
   *phPreviousToken = nullptr;
-  HANDLE token = CImpersonationTokenCache::ProcessCache().GetToken(lpszIdentity);
+  CImpersonationTokenCache& tokens = pTokens ? *pTokens : CImpersonationTokenCache::ProcessCache();
+  HANDLE token = tokens.GetToken(lpszIdentity);
   if (!token) return false;
   if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY | TOKEN_IMPERSONATE, FALSE, phPreviousToken)) {
     *phPreviousToken = nullptr;
@@ -154,8 +144,8 @@ bool ImpersonateThread(const char* lpszIdentity, HANDLE* phPreviousToken) {
   return ::SetThreadToken(nullptr, token) != FALSE;
 }
 
-CThreadImpersonation::CThreadImpersonation(const char* lpszIdentity) {
-  if (lpszIdentity) m_bImpersonating = ImpersonateThread(lpszIdentity, &m_hPreviousToken);
+CThreadImpersonation::CThreadImpersonation(const char* lpszIdentity, CImpersonationTokenCache* pTokens) {
+  if (lpszIdentity) m_bImpersonating = ImpersonateThread(lpszIdentity, &m_hPreviousToken, pTokens);
 }
 
 void CThreadImpersonation::Revert() {

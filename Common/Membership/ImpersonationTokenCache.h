@@ -18,6 +18,9 @@
 typedef HANDLE (*LOGON_FUNCTION)(const char* lpszUser, const char* lpszDomain, const char* lpszPassword);
 typedef qtoken::CLocalTime (*LOCAL_TIME_FUNCTION)();
 
+// The local date and time to the second: the clock of the process-wide cache.
+qtoken::CLocalTime SystemLocalTime();
+
 class CImpersonationTokenCache {
  public:
   // Registers CloseUnusedTokens with `manager`.
@@ -26,7 +29,8 @@ class CImpersonationTokenCache {
   CImpersonationTokenCache(const CImpersonationTokenCache&) = delete;
   CImpersonationTokenCache& operator=(const CImpersonationTokenCache&) = delete;
 
-  // The process-wide cache, created on first use.
+  // The process-wide cache, created on first use: it logs on with LogonUserA
+  // on the system clock.
   static CImpersonationTokenCache& ProcessCache();
 
   // The token of `lpszIdentity` (kept by the cache), or null when the logon
@@ -65,18 +69,19 @@ class CImpersonationTokenCache {
   std::vector<std::unique_ptr<CEntry>> m_Entries;
 };
 
-// Puts the token of `lpszIdentity` on the calling thread. *phPreviousToken
-// receives the thread's previous token (null when it had none): when the call
-// answers true the caller puts it back (SetThreadToken) and, when not null,
-// closes it either way.
-bool ImpersonateThread(const char* lpszIdentity, HANDLE* phPreviousToken);
+// Puts the token of `lpszIdentity` from `pTokens` (null: the process-wide
+// cache) on the calling thread. *phPreviousToken receives the thread's
+// previous token (null when it had none): when the call answers true the
+// caller puts it back (SetThreadToken) and, when not null, closes it either
+// way.
+bool ImpersonateThread(const char* lpszIdentity, HANDLE* phPreviousToken, CImpersonationTokenCache* pTokens = nullptr);
 
-// The caller protocol of ImpersonateThread for one scope: with a null
-// identity nothing happens; an identity that cannot be logged on leaves the
-// thread as it is.
+// The caller protocol of ImpersonateThread for one scope, with the tokens of
+// `pTokens` (null: the process-wide cache): with a null identity nothing
+// happens; an identity that cannot be logged on leaves the thread as it is.
 class CThreadImpersonation {
  public:
-  explicit CThreadImpersonation(const char* lpszIdentity);
+  explicit CThreadImpersonation(const char* lpszIdentity, CImpersonationTokenCache* pTokens = nullptr);
   ~CThreadImpersonation() { Revert(); }
   CThreadImpersonation(const CThreadImpersonation&) = delete;
   CThreadImpersonation& operator=(const CThreadImpersonation&) = delete;

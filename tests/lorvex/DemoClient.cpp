@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   {
     lorvex_test::CStampStandIn stamps;
     qcom::CComPtr<ICRLUpdate> updater;
-    qcom::CreateComObject<lorvex::CCRLUpdate>(nullptr, IID_ICRLUpdate, updater.PutVoid());
+    qcom::CreateComObject<lorvex::CCRLUpdate>(nullptr, IID_ICRLUpdate, updater.PutVoid(), stamps);
     updater->put_UpdateInterval(3600);
     const Bytes certificate = ReadFileBytes(argv[2]);
     Update(updater.Get(), certificate, 1);

@@ -12,10 +12,6 @@ Bytes EncodedCrl(PCCRL_CONTEXT crl) { return Bytes(crl->pbCrlEncoded, crl->pbCrl
 
 }  // namespace
 
-CStampStandIn::CStampStandIn() { lorvex::SetCrlStoreAccess(this); }
-
-CStampStandIn::~CStampStandIn() { lorvex::SetCrlStoreAccess(nullptr); }
-
 HCERTSTORE CStampStandIn::OpenSystemStore(const wchar_t* name, DWORD flags) {
   m_lastOpenFlags = flags;
   return ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, flags, name);

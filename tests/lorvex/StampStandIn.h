@@ -3,9 +3,9 @@
 // Wine's crypt32 keeps no CRL context property in the user range:
 // CertSetCRLContextProperty fails for every id from 0x8000 to 0xFFFF
 // ("CRLContext_SetProperty 32769: stub"), so under Wine no CRL can be
-// stamped. While an object of this class lives, the library's two property
-// calls come here instead; everything else, opening the system stores
-// included, still goes to crypt32.
+// stamped. An update object built with this access makes its two property
+// calls here instead; everything else, opening the system stores included,
+// still goes to crypt32.
 #pragma once
 
 #include <windows.h>
@@ -23,8 +23,7 @@ using Bytes = std::vector<BYTE>;
 
 class CStampStandIn : public lorvex::ICrlStoreAccess {
  public:
-  CStampStandIn();
-  ~CStampStandIn() override;
+  CStampStandIn() = default;
   CStampStandIn(const CStampStandIn&) = delete;
   CStampStandIn& operator=(const CStampStandIn&) = delete;
 

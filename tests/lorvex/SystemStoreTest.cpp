@@ -44,7 +44,7 @@ class SystemStores : public ::testing::Test {
 TEST_F(SystemStores, FirstCrlOfTheIssuerGoesToTheUsersCAStore) {
   CStampStandIn stamps;
   Serve("ca_new.crl");
-  qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
+  qcom::CComPtr<ICRLUpdate> updater = NewUpdater(stamps);
   CUpdateResult outcome = UpdateBinary(updater.Get(), ReadPkiFile("leaf_cdp.cer"));
   EXPECT_EQ(outcome.hr, S_OK);
   EXPECT_EQ(outcome.result, VARIANT_TRUE);
@@ -72,7 +72,7 @@ TEST_F(SystemStores, StampPropertyOfCrypt32) {
 
 TEST_F(SystemStores, MachineLocationOpensTheMachineStores) {
   CStampStandIn stamps;
-  qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
+  qcom::CComPtr<ICRLUpdate> updater = NewUpdater(stamps);
   ASSERT_EQ(updater->put_StoreLocation(SYSTEM_STORE_LOCAL_MACHINE), S_OK);
   CTraceCapture trace;
   CUpdateResult outcome = UpdateBinary(updater.Get(), ReadPkiFile("leaf_nocdp.cer"));

@@ -130,9 +130,9 @@ std::vector<Bytes> CStoreStandIn::Crls(int store) const {
   return crls;
 }
 
-qcom::CComPtr<ICRLUpdate> NewUpdater() {
+qcom::CComPtr<ICRLUpdate> NewUpdater(lorvex::ICrlStoreAccess& stores) {
   qcom::CComPtr<ICRLUpdate> updater;
-  qcom::CreateComObject<lorvex::CCRLUpdate>(nullptr, IID_ICRLUpdate, updater.PutVoid());
+  qcom::CreateComObject<lorvex::CCRLUpdate>(nullptr, IID_ICRLUpdate, updater.PutVoid(), stores);
   return updater;
 }
 

@@ -64,8 +64,9 @@ class CStoreStandIn : public CStampStandIn {
   std::wstring m_refusing;
 };
 
-// A fresh CRLUpdate object of the library linked into the test.
-qcom::CComPtr<ICRLUpdate> NewUpdater();
+// A fresh CRLUpdate object of the library linked into the test, reaching the
+// system stores through `stores` (which outlives it).
+qcom::CComPtr<ICRLUpdate> NewUpdater(lorvex::ICrlStoreAccess& stores = lorvex::Crypt32StoreAccess());
 
 struct CUpdateResult {
   HRESULT hr;

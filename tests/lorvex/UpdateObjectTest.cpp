@@ -119,7 +119,7 @@ class UpdateThroughObjects : public ::testing::Test {
 };
 
 TEST_F(UpdateThroughObjects, Base64Text) {
-  qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
+  qcom::CComPtr<ICRLUpdate> updater = NewUpdater(m_stores);
   qcom::CBstr text = qcom::CBstr::FromAnsi(ReadPkiText("leaf_nocdp.b64"));
   VARIANT_BOOL result = VARIANT_FALSE;
   CTraceCapture trace;
@@ -138,7 +138,7 @@ TEST_F(UpdateThroughObjects, CertificateAutomationObject) {
   ASSERT_EQ(qcom::CreateComObject<CCertificateStandIn>(nullptr, IID_IDispatch, dispatch.PutVoid()), S_OK);
   auto* certificate = static_cast<CCertificateStandIn*>(dispatch.Get());
   certificate->m_text = qcom::AnsiToWide(ReadPkiText("leaf_nocdp.b64"));
-  qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
+  qcom::CComPtr<ICRLUpdate> updater = NewUpdater(m_stores);
   VARIANT_BOOL result = VARIANT_FALSE;
   CTraceCapture trace;
   EXPECT_EQ(updater->Update(dispatch.Get(), &result), S_OK);

@@ -109,7 +109,7 @@ class UpdateRoads : public ::testing::Test {
   }
 
   CUpdateResult Update(const std::string& leaf, long interval = 0) {
-    qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
+    qcom::CComPtr<ICRLUpdate> updater = NewUpdater(*m_stores);
     updater->put_UpdateInterval(interval);
     m_trace.Restart();
     return UpdateBinary(updater.Get(), ReadPkiFile(leaf + ".cer"));
@@ -215,14 +215,14 @@ TEST_F(UpdateRoads, OldCrlInRootIsReplacedThere) {
 
 TEST_F(UpdateRoads, StampedCrlOfTheFirstCallHoldsOffTheNext) {
   Serve("ca_new.crl");
-  qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
+  qcom::CComPtr<ICRLUpdate> updater = NewUpdater(*m_stores);
   updater->put_UpdateInterval(3600);
   const Bytes leaf = ReadPkiFile("leaf_cdp.cer");
   EXPECT_EQ(UpdateBinary(updater.Get(), leaf).hr, S_OK);
   EXPECT_TRUE(HoldsFreshlyStamped(kCA, m_newCrl));
   // The same object again, then a fresh one: neither downloads.
   StopServing();
-  qcom::CComPtr<ICRLUpdate> fresh = NewUpdater();
+  qcom::CComPtr<ICRLUpdate> fresh = NewUpdater(*m_stores);
   for (ICRLUpdate* next : {updater.Get(), fresh.Get()}) {
     next->put_UpdateInterval(3600);
     m_trace.Restart();

@@ -1,14 +1,14 @@
 // A site root with a network-share account: the product installation logs
 // that account on for its folder and database steps and gives the thread
 // its own token back afterwards, whatever those steps did. The logon is the
-// membership classes' stand-in (Wine has no accounts to log on), so the
-// installation runs in this process rather than through COM.
+// membership classes' stand-in (Wine has no accounts to log on), handed to
+// the installation in a token cache of the test's own, so the installation
+// runs in this process rather than through COM.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include "InstallerTestSupport.h"
-#include "MembershipTesting.h"
 #include "Module.h"
 #include "ProductInstallations.h"
 #include "Win32TestSupport.h"
@@ -20,19 +20,15 @@ class ShareAccountTest : public InstallerTest {
  protected:
   void SetUp() override {
     InstallerTest::SetUp();
-    m_previousLogon = qmembership::testing::g_pfnProcessLogon;
-    qmembership::testing::g_pfnProcessLogon = &w32test::StandInLogon;
     w32test::StandInLogons().clear();
   }
   void TearDown() override {
     ::SetThreadToken(nullptr, nullptr);
-    qmembership::testing::g_pfnProcessLogon = m_previousLogon;
     InstallerTest::TearDown();
   }
 
   // Site 1's root is below a file, so no folder can be made there. Each
-  // test has a password of its own: the process keeps the tokens of
-  // identities it logged on before.
+  // test has a password of its own, so a logon seen is that test's.
   void SeedUnreachableRoot(const std::wstring& password) {
     m_password = qcom::BstrToAnsi(password.c_str());
     w32test::WriteText(m_scratch / "file", "");
@@ -50,12 +46,12 @@ class ShareAccountTest : public InstallerTest {
   std::string Install(long& result) {
     std::string log;
     result = -1;
-    qarnutil::InstallMembershipProduct("1", log, result);
+    qarnutil::InstallMembershipProduct("1", log, result, m_tokens.Get());
     return log;
   }
 
   w32test::CScratchDir m_scratch;
-  LOGON_FUNCTION m_previousLogon = nullptr;
+  w32test::CStandInTokenCache m_tokens;
   std::string m_password;
 };
 

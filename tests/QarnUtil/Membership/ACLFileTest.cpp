@@ -3,10 +3,8 @@
 #include "ACL.h"
 #include "ACLTestSupport.h"
 #include "Com/ComPtr.h"
-#include "MembershipTesting.h"
 #include "Win32TestSupport.h"
 
-namespace testing_seams = qmembership::testing;
 using w32test::ReadText;
 using w32test::WriteText;
 
@@ -29,16 +27,12 @@ const std::string kInstanceKey = "SOFTWARE\\QARN Vesmoro\\Config\\site1";
 class AccessFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing_seams::g_pfnProcessLogon = &w32test::StandInLogon;
-    testing_seams::g_pfnBeforeAccessFileRead = &RecordRead;
     g_reads.clear();
     m_site = m_dir.Path() + "\\site";
     for (const char* d : {"\\site", "\\site\\a", "\\site\\a\\b", "\\site\\vesmoro"}) {
       ::CreateDirectoryA((m_dir.Path() + d).c_str(), nullptr);
     }
   }
-  void TearDown() override { testing_seams::g_pfnBeforeAccessFileRead = nullptr; }
-
   HRESULT Load(CACL& acl, const std::string& applicationRoot, const std::string& target, const char* virtualPath,
                const char* rootIdentity = "dom\\root:r", const char* identity = "dom\\other:o") {
     int found = -1;
@@ -50,6 +44,9 @@ class AccessFiles : public ::testing::Test {
 
   w32test::CScratchDir m_dir;
   w32test::CRegistrySandbox m_registry;
+  w32test::CStandInTokenCache m_tokens;
+  // Every CACL of these tests logs on with the stand-in and records its reads.
+  const qacl::CFileWork m_work{m_tokens.Get(), qacl::kDefaultReadBuffer, &RecordRead};
   std::string m_site;
   int m_found = -1;
 };
@@ -57,7 +54,7 @@ class AccessFiles : public ::testing::Test {
 }  // namespace
 
 TEST_F(AccessFiles, MissingFileChangesNothingButTheCurrentFolder) {
-  CACL acl;
+  CACL acl(m_work);
   acl.ReadConfigFile((m_site + "\\none\\.htaccess").c_str(), nullptr);
   EXPECT_EQ(acl.m_bFound, 0);
   EXPECT_EQ(acl.m_strCurrentDir, m_site + "\\none");
@@ -67,7 +64,7 @@ TEST_F(AccessFiles, LoadReadsFromTheSiteRootDownUnderTheirIdentities) {
   WriteText(m_site + "\\.htaccess", "AuthName root\nDenyAccess r.htm\nTimeOut 30\nDiskQuota 5M\n");
   WriteText(m_site + "\\a\\.htaccess", "LoginForm /a.htm\nTimeOut 60\nDiskQuota 10M\n");
   WriteText(m_site + "\\a\\b\\.htaccess", "DenyAccess b.htm\n");
-  CACL acl;
+  CACL acl(m_work);
   EXPECT_EQ(Load(acl, m_site, m_site + "\\a\\b", "/a/b"), S_OK);
   EXPECT_EQ(g_reads, (std::vector<CRead>{{m_site + "\\.htaccess", "dom\\root"},
                                          {m_site + "\\a\\.htaccess", "dom\\other"},
@@ -93,7 +90,7 @@ TEST_F(AccessFiles, LoadReadsFromTheSiteRootDownUnderTheirIdentities) {
 TEST_F(AccessFiles, LoadOfAFileTarget) {
   WriteText(m_site + "\\a\\x.htm", "page");
   WriteText(m_site + "\\a\\.htaccess", "AuthName a\n");
-  CACL acl;
+  CACL acl(m_work);
   Load(acl, m_site, m_site + "\\a\\x.htm", "/a/x.htm", nullptr, nullptr);
   EXPECT_EQ(acl.m_strFileName, "x.htm");
   EXPECT_EQ(acl.m_strTargetSection, "/a");
@@ -105,14 +102,14 @@ TEST_F(AccessFiles, LoadOfAFileTarget) {
 TEST_F(AccessFiles, ProtectedFilesIdentityStandsInForMissingIdentities) {
   m_registry.SetString(kInstanceKey, "AccessProtectedFilesAs", "dom\\prot:p");
   WriteText(m_site + "\\.htaccess", "AuthName root\n");
-  CACL acl;
+  CACL acl(m_work);
   Load(acl, m_site, m_site + "\\a", "/a", "", nullptr);
   EXPECT_EQ(g_reads, (std::vector<CRead>{{m_site + "\\.htaccess", "dom\\prot"}, {m_site + "\\a\\.htaccess", "dom\\prot"}}));
   EXPECT_EQ(acl.m_strDefaultIdentity, "dom\\prot:p");
 }
 
 TEST_F(AccessFiles, IdentityThatCannotLogOnLeavesTheThreadAsItIs) {
-  CACL acl;
+  CACL acl(m_work);
   Load(acl, m_site, m_site + "\\a", "/a", "dom\\bad:x", "");
   EXPECT_EQ(g_reads, (std::vector<CRead>{{m_site + "\\.htaccess", ""}, {m_site + "\\a\\.htaccess", ""}}));
   EXPECT_EQ(m_found, 0);
@@ -122,7 +119,7 @@ TEST_F(AccessFiles, IdentityThatCannotLogOnLeavesTheThreadAsItIs) {
 
 TEST_F(AccessFiles, RootInheritsNoPermissions) {
   WriteText(m_site + "\\.htaccess", "AllowPermissionsInheritance Yes\n");
-  CACL acl;
+  CACL acl(m_work);
   Load(acl, m_site, m_site, "/");
   EXPECT_EQ(g_reads.size(), 1u);
   EXPECT_EQ(m_found, 1);
@@ -133,7 +130,7 @@ TEST_F(AccessFiles, InheritedPermissionTextKeepsOnlyRulesThatReachTheTarget) {
   WriteText(m_site + "\\.htaccess",
             "<Files index.htm>\nrequire user a\n</Files>\n<Limit GET>\n<Files *.asp>\nrequire user b\n</Files>\n</Limit>\n");
   WriteText(m_site + "\\a\\.htaccess", "<Files x.htm>\nrequire group g\n</Files>\n");
-  CACL acl;
+  CACL acl(m_work);
   Load(acl, m_site, m_site + "\\a", "/a");
   EXPECT_EQ(acl.m_strInheritedPermissions,
             "<Limit 'GET'>\r\n<Files '*.asp'>\r\nrequire user b\r\n</Files>\r\n</Limit>\r\n\r\n");
@@ -151,7 +148,7 @@ TEST_F(AccessFiles, SingleFileSectionsAreReadUnderTheCallersIdentity) {
             "<ACL /a>\nAuthName a\nDenyAccess a.htm\n</ACL>\n"
             "<ACL /ab>\nLoginForm wrong\n</ACL>\n"
             "<ACL /a/b>\nDenyAccess b.htm\n</ACL>\n");
-  CACL acl;
+  CACL acl(m_work);
   Load(acl, m_site, m_site + "\\a\\b", "/a/b/");
   EXPECT_EQ(g_reads, (std::vector<CRead>{{single, ""}, {single, ""}, {single, ""}}));
   EXPECT_EQ(m_found, 1);
@@ -162,7 +159,7 @@ TEST_F(AccessFiles, SingleFileSectionsAreReadUnderTheCallersIdentity) {
   EXPECT_EQ(acl.m_nTimeOut, 9);
   EXPECT_EQ(acl.m_DenyAccess, std::vector<std::string>{"b.htm"});
 
-  CACL missing;
+  CACL missing(m_work);
   Load(missing, m_site, m_site + "\\a", "/none");
   EXPECT_EQ(m_found, 1) << "the root section was found";
   EXPECT_EQ(missing.m_bReadingInherited, 0) << "the target's section counts as own even when absent";
@@ -173,7 +170,7 @@ TEST_F(AccessFiles, ProductPagesUsePerDirectoryFilesEvenInSingleFileMode) {
   m_registry.SetString(kInstanceKey, nullptr, single);
   WriteText(single, "<ACL />\nAuthName root\n</ACL>\n");
   WriteText(m_site + "\\vesmoro\\.htaccess", "LoginForm own\n");
-  CACL acl;
+  CACL acl(m_work);
   Load(acl, m_site, m_site + "\\vesmoro", "/VesMoro");
   EXPECT_EQ(g_reads, (std::vector<CRead>{{single, ""}, {m_site + "\\vesmoro\\.htaccess", "dom\\other"}}));
   EXPECT_EQ(acl.m_strAuthName, "root");
@@ -182,7 +179,7 @@ TEST_F(AccessFiles, ProductPagesUsePerDirectoryFilesEvenInSingleFileMode) {
 }
 
 TEST_F(AccessFiles, SaveOfAFreshObject) {
-  CACL acl;
+  CACL acl(m_work);
   int saved = -1;
   EXPECT_EQ(acl.Save(m_site.c_str(), nullptr, "/", ".htaccess", &saved, nullptr), S_OK);
   EXPECT_EQ(saved, 1);
@@ -191,7 +188,7 @@ TEST_F(AccessFiles, SaveOfAFreshObject) {
 }
 
 TEST_F(AccessFiles, SaveCreatesOnlyTheLastMissingFolder) {
-  CACL acl;
+  CACL acl(m_work);
   int saved = -1;
   EXPECT_EQ(acl.Save((m_site + "\\new").c_str(), "dom\\other:o", "/new", "acl.txt", &saved, nullptr), S_OK);
   EXPECT_TRUE(w32test::Exists(m_site + "\\new\\acl.txt"));
@@ -212,7 +209,7 @@ TEST_F(AccessFiles, SaveReplacesOnlyItsSectionOfTheSingleFile) {
       "<ACL /a>\r\nAuthName old\r\n</ACL>\r\n# note of /a\r\n"
       "<ACL /ab>\r\nAuthName ab\r\n</ACL>";
   WriteText(single, before);
-  CACL acl;
+  CACL acl(m_work);
   acl.m_strAuthName = "new";
   int saved = -1;
   EXPECT_EQ(acl.Save((m_site + "\\a").c_str(), nullptr, "/a", single.c_str(), &saved, nullptr), S_OK);
@@ -222,7 +219,7 @@ TEST_F(AccessFiles, SaveReplacesOnlyItsSectionOfTheSingleFile) {
 
   // What was saved for a folder is what loading that folder (and below) reads.
   m_registry.SetString(kInstanceKey, nullptr, single);
-  CACL loaded;
+  CACL loaded(m_work);
   Load(loaded, m_site, m_site + "\\a\\b", "/a/b");
   EXPECT_EQ(loaded.m_strAuthName, "new");
   EXPECT_EQ(loaded.m_nTimeOut, -1);

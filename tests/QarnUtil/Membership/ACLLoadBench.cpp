@@ -21,7 +21,6 @@
 
 #include "ACL.h"
 #include "AccessFileLines.h"
-#include "MembershipTesting.h"
 #include "Win32/Handles.h"
 #include "Win32TestSupport.h"
 #include "logging.h"
@@ -88,10 +87,10 @@ class CStopwatch {
   LARGE_INTEGER m_start;
 };
 
-// Milliseconds of one Load of `t` (the object's construction and destruction
-// left out); *pbFound receives Load's out flag.
-double TimedLoad(const CTarget& t, int* pbFound = nullptr) {
-  CACL acl;
+// Milliseconds of one Load of `t` by a CACL built with `work` (the object's
+// construction and destruction left out); *pbFound receives Load's out flag.
+double TimedLoad(const CTarget& t, int* pbFound = nullptr, const qacl::CFileWork& work = qacl::CFileWork()) {
+  CACL acl(work);
   int found = 0;
   const CStopwatch watch;
   acl.Load(t.instance, t.site.c_str(), nullptr, t.site.c_str(), t.target.c_str(), nullptr, t.virtualPath.c_str(),
@@ -108,9 +107,9 @@ void RecordRead(const char* lpszFile) { g_reads.push_back(lpszFile); }
 // twice).
 std::vector<std::string> ReadsOfLoad(const CTarget& t) {
   g_reads.clear();
-  qmembership::testing::g_pfnBeforeAccessFileRead = &RecordRead;
-  TimedLoad(t);
-  qmembership::testing::g_pfnBeforeAccessFileRead = nullptr;
+  qacl::CFileWork recorded;
+  recorded.pfnBeforeRead = &RecordRead;
+  TimedLoad(t, nullptr, recorded);
   return g_reads;
 }
 
@@ -158,9 +157,9 @@ CMeasurement Measure(const CTarget& target) {
     ReadAndSplit(reads);
     m.floor = std::min(m.floor, watch.Milliseconds());
   }
-  qmembership::testing::g_nAccessFileReadBuffer = 1;
-  for (int round = 0; round < 2; ++round) m.bytewise = std::min(m.bytewise, TimedLoad(target));
-  qmembership::testing::g_nAccessFileReadBuffer = qacl::kDefaultReadBuffer;
+  qacl::CFileWork bytewise;
+  bytewise.nReadBuffer = 1;
+  for (int round = 0; round < 2; ++round) m.bytewise = std::min(m.bytewise, TimedLoad(target, nullptr, bytewise));
   return m;
 }
 

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "ACL.h"
-#include "MembershipTesting.h"
 #include "Win32TestSupport.h"
 
 namespace {
@@ -32,8 +31,9 @@ int main() {
                      "<Limit GET POST>\r\n<Files report.htm>\r\nrequire group \"Club Members\", staff\r\n</Files>\r\n</Limit>\r\n");
   w32test::WriteText(site + "\\members\\report.htm", "<html></html>");
 
-  qmembership::testing::g_pfnBeforeAccessFileRead = &ShowRead;
-  CACL acl;
+  qacl::CFileWork showReads;
+  showReads.pfnBeforeRead = &ShowRead;
+  CACL acl(showReads);
   int found = 0;
   std::printf("CACL::Load of /members/report.htm:\n");
   acl.Load("demo", site.c_str(), nullptr, site.c_str(), (site + "\\members\\report.htm").c_str(), nullptr,

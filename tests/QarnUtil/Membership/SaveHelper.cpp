@@ -9,15 +9,15 @@
 #include <string>
 
 #include "ACL.h"
-#include "MembershipTesting.h"
 
 namespace {
 
 void DieHere(const char*) { ::TerminateProcess(::GetCurrentProcess(), 99); }
 
-int Save(const char* single, const char* folder, const char* virtualPath, int count) {
+int Save(const char* single, const char* folder, const char* virtualPath, int count,
+         const qacl::CFileWork& work = qacl::CFileWork()) {
   for (int i = 0; i < count; ++i) {
-    CACL acl;
+    CACL acl(work);
     acl.m_strAuthName = std::string(virtualPath) + " " + std::to_string(i);
     int saved = 0;
     if (acl.Save(folder, nullptr, virtualPath, single, &saved, nullptr) != S_OK || saved != 1) return 1;
@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
   if (argc < 5) return 2;
   const std::string mode = argv[1];
   if (mode == "crash") {
-    qmembership::testing::g_pfnBeforeSingleFileReplace = &DieHere;
-    return Save(argv[2], argv[3], argv[4], 1) == 0 ? 3 : 4;
+    qacl::CFileWork dying;
+    dying.pfnBeforeSingleFileReplace = &DieHere;
+    return Save(argv[2], argv[3], argv[4], 1, dying) == 0 ? 3 : 4;
   }
   if (mode == "save" && argc >= 6) return Save(argv[2], argv[3], argv[4], std::atoi(argv[5]));
   return 2;

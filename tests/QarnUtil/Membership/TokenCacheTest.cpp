@@ -2,7 +2,6 @@
 
 #include "CacheManager.h"
 #include "ImpersonationTokenCache.h"
-#include "MembershipTesting.h"
 #include "Win32TestSupport.h"
 
 using w32test::StandInLogons;
@@ -114,16 +113,16 @@ TEST(CacheManager, TimerCallsTheCachersInOrderWhileMessagesAreDispatched) {
 TEST(CacheManager, LibraryInstanceIsBuiltAtLoad) { EXPECT_NE(g_CacheManager.m_nTimerId, 0u); }
 
 TEST(ImpersonateThread, CallerProtocolRestoresThePreviousToken) {
-  qmembership::testing::g_pfnProcessLogon = &w32test::StandInLogon;
+  w32test::CStandInTokenCache tokens;
   ASSERT_EQ(w32test::ThreadAccount(), "");
 
   HANDLE previous = reinterpret_cast<HANDLE>(1);
-  ASSERT_TRUE(ImpersonateThread("dom\\first:p", &previous));
+  ASSERT_TRUE(ImpersonateThread("dom\\first:p", &previous, tokens.Get()));
   EXPECT_EQ(previous, nullptr) << "the thread had no token";
   EXPECT_EQ(w32test::ThreadAccount(), "dom\\first");
 
   HANDLE outer = nullptr;
-  ASSERT_TRUE(ImpersonateThread("second", &outer));
+  ASSERT_TRUE(ImpersonateThread("second", &outer, tokens.Get()));
   ASSERT_NE(outer, nullptr);
   EXPECT_EQ(w32test::ThreadAccount(), "second");
   ASSERT_TRUE(::SetThreadToken(nullptr, outer));
@@ -131,7 +130,7 @@ TEST(ImpersonateThread, CallerProtocolRestoresThePreviousToken) {
   EXPECT_EQ(w32test::ThreadAccount(), "dom\\first");
 
   HANDLE unchanged = nullptr;
-  EXPECT_FALSE(ImpersonateThread("dom\\bad:x", &unchanged));
+  EXPECT_FALSE(ImpersonateThread("dom\\bad:x", &unchanged, tokens.Get()));
   EXPECT_EQ(unchanged, nullptr);
   EXPECT_EQ(w32test::ThreadAccount(), "dom\\first");
 
@@ -141,7 +140,7 @@ TEST(ImpersonateThread, CallerProtocolRestoresThePreviousToken) {
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
 
   {
-    CThreadImpersonation scope("dom\\first:p");
+    CThreadImpersonation scope("dom\\first:p", tokens.Get());
     EXPECT_EQ(w32test::ThreadAccount(), "dom\\first");
   }
   EXPECT_EQ(w32test::ThreadAccount(), "");

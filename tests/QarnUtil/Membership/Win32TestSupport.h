@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "CacheManager.h"
+#include "ImpersonationTokenCache.h"
+
 namespace w32test {
 
 // A fresh folder under the system's temporary folder, removed afterwards.
@@ -54,6 +57,16 @@ struct CLogonCall {
 };
 HANDLE StandInLogon(const char* lpszUser, const char* lpszDomain, const char* lpszPassword);
 std::vector<CLogonCall>& StandInLogons();
+// A token cache of a test's own that logs on with StandInLogon, on the
+// system clock; its expiry timer does not fire within a test.
+class CStandInTokenCache {
+ public:
+  CImpersonationTokenCache* Get() { return &m_cache; }
+
+ private:
+  CCacheManager m_manager{0x7fffffff};
+  CImpersonationTokenCache m_cache{m_manager, &StandInLogon, &SystemLocalTime};
+};
 // "domain\user" of the stand-in token on the calling thread, "" without one.
 std::string ThreadAccount();
 
