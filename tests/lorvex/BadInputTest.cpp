@@ -262,7 +262,7 @@ TEST(Soak, PropertiesAndUpdatesThatEndEarly) {
 
 TEST(Soak, UpdatesThatEndAtTheIssuer) {
   CStoreStandIn stores;  // no issuer in "ROOT"
-  qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
+  qcom::CComPtr<ICRLUpdate> updater = NewUpdater(stores);
   const Bytes leaf = ReadPkiFile("leaf_cdp.cer");
   qtest::ExpectFlatUnderLoad("CRLUpdate without issuer", 50, kQuickCalls / 4,
                              [&] { EXPECT_NE(S_OK, UpdateBinary(updater.Get(), leaf).hr); });
@@ -272,7 +272,7 @@ TEST(Soak, UpdatesFromTheLoopbackServer) {
   CStoreStandIn stores;
   stores.AddCertificate(0, ReadPkiFile("ca.cer"));
   Serve("ca_new.crl");
-  qcom::CComPtr<ICRLUpdate> updater = NewUpdater();
+  qcom::CComPtr<ICRLUpdate> updater = NewUpdater(stores);
   updater->put_UpdateInterval(0);
   const Bytes leaf = ReadPkiFile("leaf_cdp.cer");
   qtest::ExpectFlatUnderLoad("CRLUpdate from the loopback server", 20, kServedCalls, [&] {
