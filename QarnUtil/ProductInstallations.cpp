@@ -121,14 +121,14 @@ HRESULT SaveRootAccessFile(const std::string& instance, const CProductSite& site
 
 // Writing, replacing and deleting in the public folder need a login as a
 // member of "Administrators"; reading is free.
-std::unique_ptr<CACLPermission> AdministratorsMayWrite(int scope, std::vector<std::string> files) {
+std::unique_ptr<CACLPermission> AdministratorsMayWrite(int scope, const char* file) {
   auto permission = std::make_unique<CACLPermission>();
   permission->m_bInherited = 0;
   permission->m_nScope = scope;
   permission->m_nType = CACLPermission::Group;
   permission->m_strType = "group";
   permission->m_Methods = {"POST", "PUT", "DELETE"};
-  permission->m_Files = std::move(files);
+  permission->m_Files = {file};
   permission->m_Names = {"Administrators"};
   return permission;
 }
@@ -142,8 +142,8 @@ HRESULT SavePublicFolderAccessFile(const std::string& instance, const CProductSi
   acl.m_strAuthName = "Kestro Public folders";
   acl.m_strAuthType = "Cookie";
   acl.m_strLoginForm = "/vesmoro/private/login.asp";
-  acl.m_PermissionRecords.push_back(AdministratorsMayWrite(CACLPermission::FilesScope, {"*.*"}));
-  acl.m_PermissionRecords.push_back(AdministratorsMayWrite(CACLPermission::DirectoryScope, {""}));
+  acl.m_PermissionRecords.push_back(AdministratorsMayWrite(CACLPermission::FilesScope, "*.*"));
+  acl.m_PermissionRecords.push_back(AdministratorsMayWrite(CACLPermission::DirectoryScope, ""));
   const size_t count = acl.m_PermissionRecords.size();
   acl.PermissionsToText({acl.m_PermissionRecords[count - 2].get(), acl.m_PermissionRecords[count - 1].get()},
                         acl.m_strPermissions, 0);

@@ -15,13 +15,13 @@ using namespace qacl;
 namespace {
 
 const char kDefaultAuthType[] = "Cookie";
-const char* const kAuthTypes[] = {"Basic", "Digest", "TLS", "Cookie"};
-// Views, so that a keyword is compared with a type only when their lengths
+// Views, so that a value is compared with a word only when their lengths
 // agree.
+constexpr std::string_view kAuthTypes[] = {"Basic", "Digest", "TLS", "Cookie"};
 constexpr std::string_view kRequireTypes[] = {"valid-user", "user", "group", "phone", "wap", "sizelimit"};
 
-bool IsYes(const char* value) { return EqualsNoCase(value, "YES"); }
-bool IsNo(const char* value) { return EqualsNoCase(value, "NO"); }
+bool IsYes(std::string_view value) { return EqualsNoCase(value, "YES"); }
+bool IsNo(std::string_view value) { return EqualsNoCase(value, "NO"); }
 
 bool Contains(const std::vector<std::string>& list, std::string_view item) {
   return std::find(list.begin(), list.end(), item) != list.end();
@@ -35,8 +35,8 @@ bool IsPermissionLine(int code) { return code >= kLimitOpen && code <= kRequire;
 
 // "Data_Source C:\db" becomes "Data Source=C:\db": underscores of the name
 // stand for spaces, the first space separates the name from the value.
-std::string ConnectionPairFromLine(const char* value) {
-  std::string pair = value;
+std::string ConnectionPairFromLine(std::string_view value) {
+  std::string pair(value);
   for (char& c : pair) {
     if (c == ' ') {
       c = '=';
@@ -79,12 +79,11 @@ class CRequireNames {
     }
   }
 
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
+  // The names last read, quoted ones first.
+  void AssignTo(CACLStringList& names) const {
     names.reserve(m_quoted.size() + m_tokens.size());
     names.assign(m_quoted.begin(), m_quoted.end());
     names.insert(names.end(), m_tokens.begin(), m_tokens.end());
-    return names;
   }
 
  private:
@@ -102,22 +101,23 @@ struct CPermissionBlock {
 // The record of the require line whose value is `value`, or null when the
 // line is dropped: an unknown type, no place (no files outside a directory
 // block), or no names where the type needs them.
-std::unique_ptr<CACLPermission> RequireRecord(const char* value, const CPermissionBlock& block, int bInherited,
-                                              CRequireNames& names) {
+std::unique_ptr<CACLPermission> RequireRecord(std::string_view value, const CPermissionBlock& block,
+                                              int bInherited, CRequireNames& names) {
   const std::string_view keyword = FirstToken(value, kTokenDelimiters);
   const int type = RequireType(keyword);
   if (type < 0) return nullptr;
   if (block.scope != CACLPermission::DirectoryScope && block.files.empty()) return nullptr;
   const bool needsNames = type != CACLPermission::ValidUser;
-  if (needsNames && names.Read(keyword.data() + keyword.size()) == 0) return nullptr;
+  const auto rest = value.substr(static_cast<std::size_t>(keyword.data() + keyword.size() - value.data()));
+  if (needsNames && names.Read(rest) == 0) return nullptr;
   auto record = std::make_unique<CACLPermission>();
   record->m_bInherited = bInherited;
   record->m_nScope = block.scope;
   record->m_nType = type;
   record->m_strType.assign(keyword.data(), keyword.size());
-  record->m_Methods = block.methods;
-  record->m_Files = block.files;
-  if (needsNames) record->m_Names = names.Names();
+  record->m_Methods.assign(block.methods.begin(), block.methods.end());
+  record->m_Files.assign(block.files.begin(), block.files.end());
+  if (needsNames) names.AssignTo(record->m_Names);
   return record;
 }
 
@@ -184,19 +184,19 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
   }
   const CDirectiveLookup directives;
   const std::string_view sectionOpen = DirectiveWord(kAclOpen);
+  const std::string_view section = lpszSection ? lpszSection : "";
   CReadState state;
   std::string_view line;
-  while (reader.Next(line)) {
-    // Lines are text: a stray NUL byte ends the line's content.
-    const char* text = line.data();
-    if (*text == '\0' || *text == '#') continue;
+  while (reader.NextText(line)) {
+    if (line.empty() || line[0] == '#') continue;
     // Outside the wanted section only the start of another section matters.
-    if (!inside && (*text != sectionOpen[0] || line.compare(0, sectionOpen.size(), sectionOpen) != 0)) continue;
-    const char* value = text;
-    const int code = directives.Find(&value);
+    if (!inside && (line[0] != sectionOpen[0] || line.compare(0, sectionOpen.size(), sectionOpen) != 0)) continue;
+    const char* start = line.data();
+    const int code = directives.Find(&start);
+    const std::string_view value(start, static_cast<std::size_t>(line.data() + line.size() - start));
     if (lpszSection) {
       if (code == kAclOpen) {
-        inside = EqualsNoCase(FirstToken(value, kTokenDelimiters), lpszSection);
+        inside = EqualsNoCase(FirstToken(value, kTokenDelimiters), section);
         if (inside) m_bFound = 1;
         continue;
       }
@@ -205,16 +205,18 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
         continue;
       }
     }
-    if (inside) HandleLine(code, text, value, state);
+    if (inside) HandleLine(code, line, value, state);
   }
   m_bOwnDataSource = (state.dataSourceSeen && m_bReadingInherited == 0) ? 1 : 0;
 }
 
-void CACL::HandleLine(int code, const char* line, const char* value, CReadState& state) {
+// `line` is the text of a line, `value` its part after the directive; both
+// are followed by a NUL.
+void CACL::HandleLine(int code, std::string_view line, std::string_view value, CReadState& state) {
   const bool own = m_bReadingInherited == 0;
   if (IsPermissionLine(code)) {
     std::string& text = own ? m_strPermissions : m_strInheritedPermissions;
-    text.append(line).append("\r\n");
+    text.append(line).append("\r\n", 2);
     return;
   }
   switch (code) {
@@ -234,16 +236,13 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       if (IsYes(value)) m_bAllowFrontPage = 1;
       if (IsNo(value)) m_bAllowFrontPage = 0;
       break;
-    case kAuthName: {
-      if (*value == '"') ++value;
-      const char* end = value;
-      while (*end && *end != '"') ++end;
-      m_strAuthName.assign(value, end);
+    case kAuthName:
+      if (!value.empty() && value.front() == '"') value.remove_prefix(1);
+      m_strAuthName.assign(value.begin(), std::find(value.begin(), value.end(), '"'));
       break;
-    }
     case kAuthType:
-      for (const char* type : kAuthTypes) {
-        if (std::strcmp(value, type) == 0) m_strAuthType = type;
+      for (const std::string_view type : kAuthTypes) {
+        if (value == type) m_strAuthType = type;
       }
       break;
     case kLoginForm:
@@ -267,14 +266,14 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       m_strDebug = value;
       break;
     case kDiskQuota:
-      MergeDiskQuota(value);
+      MergeDiskQuota(value.data());
       break;
     case kDenyPhysicalPath:
       if (IsYes(value)) m_bDenyPhysicalPath = 1;
       break;
     case kTimeOut:
       if (m_nTimeOut == -1) {
-        const std::int32_t timeOut = ParseDecimal32(value);
+        const std::int32_t timeOut = ParseDecimal32(value.data());
         if (timeOut > 0) m_nTimeOut = timeOut;
       }
       break;
@@ -286,7 +285,7 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
       break;
     }
     case kRedirect:
-      if (own) MergeRedirect(value);
+      if (own) MergeRedirect(value.data());
       break;
     default:
       HandleDataSourceLine(code, value, state);
@@ -296,20 +295,20 @@ void CACL::HandleLine(int code, const char* line, const char* value, CReadState&
 
 // The first data-source line of a file (or section) replaces the data source
 // gathered so far as a whole.
-void CACL::HandleDataSourceLine(int code, const char* value, CReadState& state) {
+void CACL::HandleDataSourceLine(int code, std::string_view value, CReadState& state) {
   const auto enterDataSource = [&] {
     if (!state.dataSourceSeen) ClearDataSourceParameters();
     state.dataSourceSeen = true;
   };
   if (code == kDataSourceType) {
-    const std::int32_t type = ParseDecimal32(value);
+    const std::int32_t type = ParseDecimal32(value.data());
     if (type < 1 || type > 4) return;
     enterDataSource();
     m_nDataSourceType = type;
     return;
   }
   if (code == kOledbConnectionPair) {
-    if (*value == '\0') return;
+    if (value.empty()) return;
     enterDataSource();
     m_strConnectionString.append(ConnectionPairFromLine(value)).append(";");
     return;
@@ -380,12 +379,12 @@ void CACL::MergeDiskQuota(const char* value) {
   }
 }
 
-void CACL::MergeErrorDocument(const char* value) {
-  const char* code = SkipSpace(value);
+void CACL::MergeErrorDocument(std::string_view value) {
+  const char* code = SkipSpace(value.data());
   const char* codeEnd = SkipToSpace(code);
   const char* document = SkipSpace(codeEnd);
   if (code == codeEnd || *document == '\0') return;
-  m_ErrorDocuments[ParseDecimal32(code)] = document;
+  m_ErrorDocuments[ParseDecimal32(code)].assign(document, value.data() + value.size());
 }
 
 void CACL::MergeRedirect(const char* value) {
@@ -407,20 +406,28 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
   CPermissionBlock block;
   CRequireNames names;
   const CDirectiveLookup directives;
-  std::size_t pos = 0;
-  std::string line;
-  while (pos < text.size()) {
-    while (pos < text.size() && IsFormatSpace(text[pos])) ++pos;
-    std::size_t end = pos;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    line.assign(text, pos, end - pos);
-    pos = end;
-    const char* value = line.c_str();
-    if (*value == '\0' || *value == '#') continue;
-    switch (directives.Find(&value)) {
+  // One copy of the text is cut into C strings in place, a line each. A NUL
+  // ends a line's text early, as it does for the line copied on its own.
+  std::string lines = text;
+  char* pos = lines.data();
+  char* const end = pos + lines.size();
+  while (pos < end) {
+    while (pos < end && IsFormatSpace(*pos)) ++pos;
+    char* textEnd = pos;
+    while (textEnd < end && *textEnd != '\r' && *textEnd != '\n' && *textEnd != '\0') ++textEnd;
+    char* lineEnd = textEnd;
+    while (lineEnd < end && *lineEnd != '\r' && *lineEnd != '\n') ++lineEnd;
+    *lineEnd = '\0';
+    const char* start = pos;
+    pos = lineEnd + 1;
+    if (start == textEnd || *start == '#') continue;
+    const int code = directives.Find(&start);
+    const std::string_view value(start, static_cast<std::size_t>(textEnd - start));
+    switch (code) {
       case kLimitOpen:
         block.files.clear();
-        block.methods = Tokens(value, kTokenDelimiters);
+        block.methods.clear();
+        ForEachToken(value, kTokenDelimiters, [&](std::string_view name) { block.methods.emplace_back(name); });
         break;
       case kLimitClose:
         block.methods.clear();

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "AccessFileLines.h"
@@ -43,19 +45,36 @@ struct CFileWork {
 
 }  // namespace qacl
 
-// One "require" line with the block it stands in.
+// The string lists of a permission record.
+using CACLStringList = std::pmr::vector<std::string>;
+
+// One "require" line with the block it stands in. Its lists take their room
+// from the record itself first: a load makes a record for every require line
+// along the path, and a heap block for each of its lists would cost more
+// than reading the line. Longer lists go on to the heap.
 class CACLPermission {
  public:
   enum Scope { FilesScope = 1, DirectoryScope = 2 };
   enum Type { ValidUser = 0, User, Group, Phone, Wap, SizeLimit };
 
+  // Provided, so that a new record's list room is not zeroed first.
+  CACLPermission() {}
+  CACLPermission(const CACLPermission&) = delete;
+  CACLPermission& operator=(const CACLPermission&) = delete;
+
+ private:
+  // Declared before the lists, which give their room back to it.
+  alignas(std::string) unsigned char m_listRoom[8 * sizeof(std::string)];
+  std::pmr::monotonic_buffer_resource m_listMemory{m_listRoom, sizeof m_listRoom};
+
+ public:
   int m_bInherited = 0;
   int m_nScope = FilesScope;
   int m_nType = ValidUser;
   std::string m_strType;
-  std::vector<std::string> m_Methods;
-  std::vector<std::string> m_Files;
-  std::vector<std::string> m_Names;
+  CACLStringList m_Methods{&m_listMemory};
+  CACLStringList m_Files{&m_listMemory};
+  CACLStringList m_Names{&m_listMemory};
 };
 
 using CACLPermissionList = std::vector<std::unique_ptr<CACLPermission>>;
@@ -166,12 +185,12 @@ class CACL {
  private:
   struct CReadState;
 
-  void HandleLine(int code, const char* line, const char* value, CReadState& state);
-  void HandleDataSourceLine(int code, const char* value, CReadState& state);
+  void HandleLine(int code, std::string_view line, std::string_view value, CReadState& state);
+  void HandleDataSourceLine(int code, std::string_view value, CReadState& state);
   std::string* DataSourceString(int code);
   void DropInheritedPermissions();
   void MergeDiskQuota(const char* value);
-  void MergeErrorDocument(const char* value);
+  void MergeErrorDocument(std::string_view value);
   void MergeRedirect(const char* value);
 
 #ifdef _WIN32
@@ -188,4 +207,4 @@ class CACL {
 
 // Appends the elements of `list` in apostrophes, separated by `separator`;
 // with `bSort` in ascending order without regard to case (stable).
-void ArrayToString(std::string& text, const std::vector<std::string>& list, const char* separator, int bSort);
+void ArrayToString(std::string& text, const CACLStringList& list, const char* separator, int bSort);

@@ -11,7 +11,7 @@ namespace {
 
 // In table order. "Debug" stays before "DebugLevel", so "DebugLevel" is read
 // as "Debug" with a value beginning "Level": stored files rely on that.
-const char* const kDirectiveWords[kDirectiveCount] = {
+constexpr const char* kDirectiveWords[kDirectiveCount] = {
     "<ACL",
     "</ACL",
     "AllowInheritance",
@@ -61,63 +61,80 @@ const char* const kDirectiveWords[kDirectiveCount] = {
     "Redirect",
 };
 
-struct CDirectiveWord {
-  const char* text;
-  std::size_t length;
-};
+constexpr std::size_t WordLength(const char* word) {
+  std::size_t length = 0;
+  while (word[length]) ++length;
+  return length;
+}
 
-// The words by their first byte, each list in table order, so that a line is
-// compared only with the words it could begin with and the first prefix in
-// table order still wins.
+// The words by their first byte, each bucket in table order, so that a line
+// is compared only with the words it could begin with and the first prefix in
+// table order still wins. Built by the compiler: it is read for every line of
+// every file.
 class CDirectiveIndex {
+  struct CEntry {
+    int code = 0;
+    const char* text = nullptr;
+    std::size_t length = 0;
+  };
+
   // Whether `line` (NUL-terminated, first byte already matched) begins with
-  // `word`. Compared here rather than with strncmp: the words are short and
-  // this runs for every line of every file read.
-  static bool StartsWithRest(const char* line, const CDirectiveWord& word) {
-    for (std::size_t i = 1; i < word.length; ++i) {
-      if (line[i] != word.text[i]) return false;
+  // the entry's word. Compared here rather than with strncmp: the words are
+  // short.
+  static bool StartsWithRest(const char* line, const CEntry& entry) {
+    for (std::size_t i = 1; i < entry.length; ++i) {
+      if (line[i] != entry.text[i]) return false;
     }
     return true;
   }
 
+  static constexpr unsigned char FirstByte(int code) { return static_cast<unsigned char>(kDirectiveWords[code][0]); }
+
  public:
-  CDirectiveIndex() {
+  constexpr CDirectiveIndex() {
+    for (int code = 0; code < kDirectiveCount; ++code) ++m_start[FirstByte(code) + 1];
+    for (int byte = 0; byte < 256; ++byte) m_start[byte + 1] += m_start[byte];
+    int next[256] = {};
+    for (int byte = 0; byte < 256; ++byte) next[byte] = m_start[byte];
     for (int code = 0; code < kDirectiveCount; ++code) {
-      const char* word = kDirectiveWords[code];
-      m_byFirstByte[static_cast<unsigned char>(word[0])].push_back({code, {word, std::strlen(word)}});
+      m_length[code] = WordLength(kDirectiveWords[code]);
+      m_entries[next[FirstByte(code)]++] = {code, kDirectiveWords[code], m_length[code]};
     }
   }
 
+  constexpr std::size_t Length(int code) const { return m_length[code]; }
+
   int Find(const char** ppszLine) const {
     const char* line = *ppszLine;
-    for (const auto& entry : m_byFirstByte[static_cast<unsigned char>(line[0])]) {
-      if (StartsWithRest(line, entry.word)) {
-        *ppszLine = SkipSpace(line + entry.word.length);
-        return entry.code;
+    const auto first = static_cast<unsigned char>(line[0]);
+    for (int i = m_start[first]; i < m_start[first + 1]; ++i) {
+      if (StartsWithRest(line, m_entries[i])) {
+        *ppszLine = SkipSpace(line + m_entries[i].length);
+        return m_entries[i].code;
       }
     }
     return -1;
   }
 
  private:
-  struct CEntry {
-    int code;
-    CDirectiveWord word;
-  };
-  std::vector<CEntry> m_byFirstByte[256];
+  // Bucket b is m_entries[m_start[b]] up to, not including, m_entries[m_start[b + 1]].
+  int m_start[257] = {};
+  CEntry m_entries[kDirectiveCount] = {};
+  std::size_t m_length[kDirectiveCount] = {};
 };
+
+constexpr CDirectiveIndex kDirectiveIndex;
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
 
-const char* DirectiveWord(Directive code) { return kDirectiveWords[code]; }
-
-int FindDirective(const char** ppszLine) {
-  static const CDirectiveIndex index;
-  return index.Find(ppszLine);
+std::string_view DirectiveWord(Directive code) {
+  return std::string_view(kDirectiveWords[code], kDirectiveIndex.Length(code));
 }
+
+int FindDirective(const char** ppszLine) { return kDirectiveIndex.Find(ppszLine); }
 
 CDirectiveLookup::CDirectiveLookup() : m_bRecordsReceived(QLOG_RECEIVED(DEBUG)) {}
 
@@ -127,8 +144,6 @@ int CDirectiveLookup::Find(const char** ppszLine) const {
   // An unknown line is reported all the same.
   return code >= 0 ? code : GetDirectiveCode(ppszLine);
 }
-
-bool IsFormatSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 const char* SkipSpace(const char* text) {
   while (IsFormatSpace(*text)) ++text;
@@ -140,17 +155,12 @@ const char* SkipToSpace(const char* text) {
   return text;
 }
 
-std::vector<std::string> Tokens(const char* text, const CDelimiterSet& delimiters) {
-  std::vector<std::string> tokens;
-  ForEachToken(text, delimiters, [&](std::string_view token) { tokens.emplace_back(token); });
-  return tokens;
-}
-
-std::string_view FirstToken(const char* text, const CDelimiterSet& delimiters) {
-  while (*text && delimiters.Contains(*text)) ++text;
-  const char* end = text;
-  while (*end && !delimiters.Contains(*end)) ++end;
-  return std::string_view(text, static_cast<std::size_t>(end - text));
+std::string_view FirstToken(std::string_view text, const CDelimiterSet& delimiters) {
+  std::size_t start = 0;
+  while (start < text.size() && delimiters.Contains(text[start])) ++start;
+  std::size_t end = start;
+  while (end < text.size() && !delimiters.Contains(text[end])) ++end;
+  return text.substr(start, end - start);
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace qacl {
 
@@ -61,7 +60,7 @@ enum Directive : int {
   kDirectiveCount
 };
 
-const char* DirectiveWord(Directive code);
+std::string_view DirectiveWord(Directive code);
 
 // GetDirectiveCode without its records.
 int FindDirective(const char** ppszLine);
@@ -100,14 +99,12 @@ inline constexpr CDelimiterSet kTokenDelimiters(" ',>\t\n");
 inline constexpr CDelimiterSet kFileNameDelimiters("',>\t\n");
 
 // White space as the C library's isspace knows it in the "C" locale.
-bool IsFormatSpace(char c);
+inline bool IsFormatSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 const char* SkipSpace(const char* text);
 const char* SkipToSpace(const char* text);
 
-// The tokens of `text` split at any of `delimiters`; empty tokens are skipped.
-std::vector<std::string> Tokens(const char* text, const CDelimiterSet& delimiters);
 // The first token of `text`, or an empty view; it points into `text`.
-std::string_view FirstToken(const char* text, const CDelimiterSet& delimiters);
+std::string_view FirstToken(std::string_view text, const CDelimiterSet& delimiters);
 
 // Calls `visit` with each token of `text`, without copying it.
 template <class F>

@@ -20,7 +20,7 @@ const char kEndOfLine[] = "\r\n";
 // that with ", " every written line stays within the reader's limit.
 const std::size_t kListLineLimit = 7996;
 
-std::string Word(Directive code) { return DirectiveWord(code); }
+std::string Word(Directive code) { return std::string(DirectiveWord(code)); }
 
 const char* YesNo(int flag) { return flag ? "Yes" : "No"; }
 
@@ -153,13 +153,18 @@ struct CPermissionGroup {
 
 }  // namespace
 
-void ArrayToString(std::string& text, const std::vector<std::string>& list, const char* separator, int bSort) {
+void ArrayToString(std::string& text, const CACLStringList& list, const char* separator, int bSort) {
   QTRACE_FUNCTION("ArrayToString");
-  std::vector<std::string> items = list;
-  if (bSort) std::stable_sort(items.begin(), items.end(), LessNoCase);
+  std::vector<const std::string*> items;
+  items.reserve(list.size());
+  for (const auto& item : list) items.push_back(&item);
+  if (bSort) {
+    std::stable_sort(items.begin(), items.end(),
+                     [](const std::string* a, const std::string* b) { return LessNoCase(*a, *b); });
+  }
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) text += separator;
-    text.append("'").append(items[i]).append("'");
+    text.append("'").append(*items[i]).append("'");
   }
 }
 

@@ -10,14 +10,14 @@ namespace {
 // Bytes a line may consume: its content and the byte that ends it.
 constexpr std::size_t kLineWindow = kMaxLineBytes + 1;
 
-// Whether a byte of `word` is below 0x0E, that is, could be an LF or a CR.
+// Whether a byte of `word` is below 0x0E, that is, could be an LF, a CR or a NUL.
 bool HasControlByte(std::size_t word) {
   constexpr std::size_t kOnes = ~std::size_t(0) / 0xFF;
   return ((word - kOnes * 0x0E) & ~word & (kOnes * 0x80)) != 0;
 }
 
-// The position of the first byte in [from, to) that could end a line or be a
-// CR, or `to`. Lines are mostly printable text: it goes a word at a time.
+// The position of the first byte in [from, to) that could end a line, be a
+// CR or a NUL, or `to`. Lines are mostly printable text: it goes a word at a time.
 std::size_t SkipPlainBytes(const char* bytes, std::size_t from, std::size_t to) {
   std::size_t word;
   while (from + sizeof word <= to) {
@@ -74,10 +74,11 @@ std::string_view CLineReader::TakeLine(std::size_t length, std::size_t consumed,
 bool CLineReader::Next(std::string_view& line) {
   std::size_t scanned = 0;
   std::size_t carriageReturns = 0;
+  m_bLineHasNul = false;
   for (;;) {
     const std::size_t window = std::min(m_end - m_pos, kLineWindow);
     const char* start = m_buffer.get() + m_pos;
-    // One pass finds the line's end and counts its CRs.
+    // One pass finds the line's end, counts its CRs and notes a NUL.
     for (; (scanned = SkipPlainBytes(start, scanned, window)) < window; ++scanned) {
       const char c = start[scanned];
       if (c == '\n') {
@@ -85,6 +86,7 @@ bool CLineReader::Next(std::string_view& line) {
         return true;
       }
       if (c == '\r') ++carriageReturns;
+      if (c == '\0') m_bLineHasNul = true;
     }
     if (window == kLineWindow) {
       // The 8000th byte is lost; it was counted if it was a CR.
@@ -107,6 +109,13 @@ bool CLineReader::Next(std::string& line) {
     return false;
   }
   line.assign(view.data(), view.size());
+  return true;
+}
+
+bool CLineReader::NextText(std::string_view& text) {
+  if (!Next(text)) return false;
+  // The line is followed by a NUL, so its text ends at the first one.
+  if (m_bLineHasNul) text = text.substr(0, std::strlen(text.data()));
   return true;
 }
 

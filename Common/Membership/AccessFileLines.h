@@ -48,6 +48,9 @@ class CLineReader {
   bool Next(std::string_view& line);
   // The same line, copied.
   bool Next(std::string& line);
+  // The line's text: the line up to its first NUL byte, if it has one (a
+  // stray NUL ends the text, as it does for a C string).
+  bool NextText(std::string_view& text);
 
   // The next physical line exactly as stored, its LF included; for copying
   // files unchanged. False at the end of the data.
@@ -71,6 +74,8 @@ class CLineReader {
   std::size_t m_pos = 0;
   std::size_t m_end = 0;
   bool m_exhausted = false;
+  // Whether the line last handed out holds a NUL byte.
+  bool m_bLineHasNul = false;
 };
 
 }  // namespace qacl

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ACL.h"
+#include "ACLTestSupport.h"
 #include "InstallerTestSupport.h"
 #include "MembershipTestSupport.h"
 #include "Win32TestSupport.h"
@@ -176,11 +177,11 @@ TEST_F(ProductInstallationTest, TheVirtualDriveProductAddsSharesGroupsAndThePubl
   ASSERT_EQ(2u, records.size());
   for (const auto& record : records) {
     EXPECT_EQ("group", record->m_strType);
-    EXPECT_EQ((std::vector<std::string>{"DELETE", "POST", "PUT"}), record->m_Methods);
-    EXPECT_EQ(std::vector<std::string>{"Administrators"}, record->m_Names);
+    EXPECT_EQ((std::vector<std::string>{"DELETE", "POST", "PUT"}), acltest::Strings(record->m_Methods));
+    EXPECT_EQ(std::vector<std::string>{"Administrators"}, acltest::Strings(record->m_Names));
   }
   EXPECT_EQ(CACLPermission::FilesScope, records[0]->m_nScope);
-  EXPECT_EQ(std::vector<std::string>{"*.*"}, records[0]->m_Files);
+  EXPECT_EQ(std::vector<std::string>{"*.*"}, acltest::Strings(records[0]->m_Files));
   EXPECT_EQ(CACLPermission::DirectoryScope, records[1]->m_nScope);
 }
 

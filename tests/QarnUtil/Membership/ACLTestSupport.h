@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ACL.h"
 #include "ACLPaths.h"
@@ -33,5 +34,8 @@ inline std::vector<std::string> Lines(const std::string& text, std::size_t buffe
   while (reader.Next(line)) lines.push_back(line);
   return lines;
 }
+
+// A record's list as a plain vector, to compare with the expected strings.
+inline std::vector<std::string> Strings(const CACLStringList& list) { return {list.begin(), list.end()}; }
 
 }  // namespace acltest

@@ -45,13 +45,13 @@ TEST(PermissionText, RecordsTakeTheirBlockContext) {
   const CACLPermission& user = *records[0];
   EXPECT_EQ(user.m_nScope, CACLPermission::FilesScope);
   EXPECT_EQ(user.m_nType, CACLPermission::User);
-  EXPECT_EQ(user.m_Methods, (std::vector<std::string>{"GET", "POST"}));
-  EXPECT_EQ(user.m_Files, (std::vector<std::string>{"a.htm", " ", "b.htm"}));
-  EXPECT_EQ(user.m_Names, (std::vector<std::string>{"b c", "a", "d"}));
+  EXPECT_EQ(acltest::Strings(user.m_Methods), (std::vector<std::string>{"GET", "POST"}));
+  EXPECT_EQ(acltest::Strings(user.m_Files), (std::vector<std::string>{"a.htm", " ", "b.htm"}));
+  EXPECT_EQ(acltest::Strings(user.m_Names), (std::vector<std::string>{"b c", "a", "d"}));
   const CACLPermission& group = *records[1];
   EXPECT_EQ(group.m_nScope, CACLPermission::DirectoryScope);
   EXPECT_TRUE(group.m_Files.empty());
-  EXPECT_EQ(group.m_Names, (std::vector<std::string>{"g1", "g2"}));
+  EXPECT_EQ(acltest::Strings(group.m_Names), (std::vector<std::string>{"g1", "g2"}));
   const CACLPermission& any = *records[2];
   EXPECT_EQ(any.m_nType, CACLPermission::ValidUser);
   EXPECT_TRUE(any.m_Methods.empty()) << "</Limit> empties the methods";
@@ -64,7 +64,7 @@ TEST(PermissionText, RecordsWithoutPlaceOrNamesAreDropped) {
   EXPECT_TRUE(Parse("<Files a>\n</Files>\nrequire user x\n").empty());
   const auto quoted = Parse("<Files a>\nrequire user \"John Smith\", bob\n");
   ASSERT_EQ(quoted.size(), 1u);
-  EXPECT_EQ(quoted[0]->m_Names, (std::vector<std::string>{"John Smith", "bob"}));
+  EXPECT_EQ(acltest::Strings(quoted[0]->m_Names), (std::vector<std::string>{"John Smith", "bob"}));
 }
 
 TEST(PermissionText, InheritedRulesReachOnlyThroughWildcards) {
@@ -74,8 +74,8 @@ TEST(PermissionText, InheritedRulesReachOnlyThroughWildcards) {
       "<Directory>\nrequire user c\n</Directory>\n";
   const auto inherited = Parse(text, 1);
   ASSERT_EQ(inherited.size(), 2u);
-  EXPECT_EQ(inherited[0]->m_Names, (std::vector<std::string>{"b"}));
-  EXPECT_EQ(inherited[0]->m_Files, (std::vector<std::string>{"*.asp", " x.htm"}));
+  EXPECT_EQ(acltest::Strings(inherited[0]->m_Names), (std::vector<std::string>{"b"}));
+  EXPECT_EQ(acltest::Strings(inherited[0]->m_Files), (std::vector<std::string>{"*.asp", " x.htm"}));
   EXPECT_EQ(inherited[0]->m_bInherited, 1);
   EXPECT_EQ(Parse(text, 0).size(), 3u);
 }
@@ -130,7 +130,7 @@ TEST(PermissionText, LongRequireLinesStayWithinTheReaderLimit) {
   const auto again = Parse(text);
   std::vector<std::string> names;
   for (const auto& r : again) names.insert(names.end(), r->m_Names.begin(), r->m_Names.end());
-  std::vector<std::string> expected = records[0]->m_Names;
+  std::vector<std::string> expected = acltest::Strings(records[0]->m_Names);
   std::sort(names.begin(), names.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(names, expected);

@@ -32,7 +32,7 @@ TEST(DirectiveTable, FirstPrefixWinsWithRegardToCase) {
   EXPECT_EQ(CodeOf("authname x"), -1);
   for (int code = 0; code < qacl::kDirectiveCount; ++code) {
     if (code == qacl::kDebugLevel) continue;  // read as "Debug", by design
-    std::string line = qacl::DirectiveWord(static_cast<qacl::Directive>(code));
+    std::string line(qacl::DirectiveWord(static_cast<qacl::Directive>(code)));
     EXPECT_EQ(CodeOf(line.c_str()), code) << line;
   }
 }
@@ -41,13 +41,13 @@ TEST(DirectiveTable, FirstPrefixWinsWithRegardToCase) {
 TEST(DirectiveTable, LookupMatchesTheTableInOrder) {
   const auto reference = [](const std::string& line) {
     for (int code = 0; code < qacl::kDirectiveCount; ++code) {
-      const std::string word = qacl::DirectiveWord(static_cast<qacl::Directive>(code));
+      const std::string word(qacl::DirectiveWord(static_cast<qacl::Directive>(code)));
       if (line.compare(0, word.size(), word) == 0) return code;
     }
     return -1;
   };
   for (int code = 0; code < qacl::kDirectiveCount; ++code) {
-    const std::string word = qacl::DirectiveWord(static_cast<qacl::Directive>(code));
+    const std::string word(qacl::DirectiveWord(static_cast<qacl::Directive>(code)));
     for (std::size_t cut = 0; cut <= word.size(); ++cut) {
       for (const char* tail : {"", " v", "X", "Level", "ByID", "IsDN x", ">"}) {
         const std::string line = word.substr(0, cut) + tail;
@@ -204,7 +204,7 @@ TEST(ReadConfig, AllowPermissionsInheritanceNoDropsInheritedRules) {
   EXPECT_TRUE(acl.m_InheritedAllowEditConfig.empty());
   EXPECT_EQ(acl.m_strInheritedPermissions, "");
   ASSERT_EQ(acl.m_PermissionRecords.size(), 1u);
-  EXPECT_EQ(acl.m_PermissionRecords[0]->m_Names, (std::vector<std::string>{"own"}));
+  EXPECT_EQ(acltest::Strings(acl.m_PermissionRecords[0]->m_Names), (std::vector<std::string>{"own"}));
   EXPECT_EQ(acl.m_AllowEditConfig, (std::vector<std::string>{"me"}));
 }
 
