@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "ACLTestSupport.h"
@@ -65,6 +66,21 @@ std::vector<std::string> ModelLines(const std::string& text) {
   return lines;
 }
 
+// The texts NextText hands out: each line up to its first NUL.
+std::vector<std::string> Texts(const std::string& text, std::size_t bufferSize) {
+  qacl::CMemorySource source(text);
+  qacl::CLineReader reader(source, bufferSize);
+  std::vector<std::string> texts;
+  std::string_view line;
+  while (reader.NextText(line)) texts.emplace_back(line);
+  return texts;
+}
+
+std::vector<std::string> CutAtNul(std::vector<std::string> lines) {
+  for (auto& line : lines) line.resize(std::min(line.size(), line.find('\0')));
+  return lines;
+}
+
 }  // namespace
 
 TEST(LineReader, AgreesWithTheByteModelOnAnyBytes) {
@@ -79,7 +95,10 @@ TEST(LineReader, AgreesWithTheByteModelOnAnyBytes) {
       text.append(random() % 50 == 0 ? 1 + random() % 9000 : 1, c);
     }
     const auto expected = ModelLines(text);
-    for (std::size_t size : {1u, 3u, 8u, 4096u, 65536u}) EXPECT_EQ(Lines(text, size), expected) << sample << " " << size;
+    for (std::size_t size : {1u, 3u, 8u, 4096u, 65536u}) {
+      EXPECT_EQ(Lines(text, size), expected) << sample << " " << size;
+      EXPECT_EQ(Texts(text, size), CutAtNul(expected)) << sample << " " << size;
+    }
   }
 }
 

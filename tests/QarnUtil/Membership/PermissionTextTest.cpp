@@ -67,6 +67,15 @@ TEST(PermissionText, RecordsWithoutPlaceOrNamesAreDropped) {
   EXPECT_EQ(acltest::Strings(quoted[0]->m_Names), (std::vector<std::string>{"John Smith", "bob"}));
 }
 
+TEST(PermissionText, StrayNulEndsTheLineContent) {
+  const char text[] = "<Files a\0b>\nrequire user x\0y z\nrequire group \"g\0h\" k\n";
+  const auto records = Parse(std::string(text, sizeof text - 1));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(acltest::Strings(records[0]->m_Files), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(acltest::Strings(records[0]->m_Names), (std::vector<std::string>{"x"}));
+  EXPECT_EQ(acltest::Strings(records[1]->m_Names), (std::vector<std::string>{"g"}));
+}
+
 TEST(PermissionText, InheritedRulesReachOnlyThroughWildcards) {
   const std::string text =
       "<Files index.htm>\nrequire user a\n</Files>\n"

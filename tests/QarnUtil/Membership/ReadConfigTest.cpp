@@ -265,10 +265,12 @@ TEST(ReadConfig, OwnFileIsRecognisedIgnoringCase) {
 
 TEST(ReadConfig, StrayNulEndsTheLineContent) {
   CACL acl;
-  const char text[] = "AuthName a\0b\nLoginForm c\n";
+  const char text[] = "AuthName a\0b\nLoginForm c\n<Files x\0y>\nErrorDocument 404 /e\0.htm\n";
   MergeOwn(acl, std::string(text, sizeof text - 1));
   EXPECT_EQ(acl.m_strAuthName, "a");
   EXPECT_EQ(acl.m_strLoginForm, "c");
+  EXPECT_EQ(acl.m_strPermissions, "<Files x\r\n");
+  EXPECT_EQ(acl.m_ErrorDocuments[404], "/e");
 }
 
 TEST(ReadConfig, FlagValuesOtherThanTheirWordsLeaveTheFlag) {
