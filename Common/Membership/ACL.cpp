@@ -187,9 +187,11 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
   const std::string_view section = lpszSection ? lpszSection : "";
   CReadState state;
   std::string_view line;
-  while (reader.NextText(line)) {
-    if (line.empty() || line[0] == '#') continue;
+  for (;;) {
     // Outside the wanted section only the start of another section matters.
+    if (!inside && !reader.SkipToLineStartingWith(sectionOpen[0])) break;
+    if (!reader.NextText(line)) break;
+    if (line.empty() || line[0] == '#') continue;
     if (!inside && (line[0] != sectionOpen[0] || line.compare(0, sectionOpen.size(), sectionOpen) != 0)) continue;
     const char* start = line.data();
     const int code = directives.Find(&start);

@@ -64,7 +64,7 @@ class CACLPermission {
 
  private:
   // Declared before the lists, which give their room back to it.
-  alignas(std::string) unsigned char m_listRoom[8 * sizeof(std::string)];
+  alignas(std::string) unsigned char m_listRoom[6 * sizeof(std::string)];
   std::pmr::monotonic_buffer_resource m_listMemory{m_listRoom, sizeof m_listRoom};
 
  public:

@@ -67,10 +67,22 @@ constexpr std::size_t WordLength(const char* word) {
   return length;
 }
 
-// The words by their first byte, each bucket in table order, so that a line
-// is compared only with the words it could begin with and the first prefix in
-// table order still wins. Built by the compiler: it is read for every line of
-// every file.
+// Every word is at least this long; its first bytes choose its bucket.
+constexpr std::size_t kKeyBytes = 3;
+constexpr int kBuckets = 256;
+
+// The bucket of the first three bytes of `text`.
+constexpr int BucketOf(const char* text) {
+  return static_cast<int>((static_cast<unsigned char>(text[0]) * 7u + static_cast<unsigned char>(text[1]) * 31u +
+                           static_cast<unsigned char>(text[2])) %
+                          kBuckets);
+}
+
+// The words by their first three bytes, each bucket in table order, so that
+// a line is compared only with the words it could begin with, and the first
+// prefix in table order still wins (two words that are both prefixes of one
+// line share their first three bytes, and so their bucket). Built by the
+// compiler: it is read for every line of every file.
 class CDirectiveIndex {
   struct CEntry {
     int code = 0;
@@ -78,27 +90,27 @@ class CDirectiveIndex {
     std::size_t length = 0;
   };
 
-  // Whether `line` (NUL-terminated, first byte already matched) begins with
-  // the entry's word. Compared here rather than with strncmp: the words are
-  // short.
-  static bool StartsWithRest(const char* line, const CEntry& entry) {
-    for (std::size_t i = 1; i < entry.length; ++i) {
+  // Whether `line` (NUL-terminated) begins with the entry's word. Compared
+  // here rather than with strncmp: the words are short.
+  static bool StartsWith(const char* line, const CEntry& entry) {
+    for (std::size_t i = 0; i < entry.length; ++i) {
       if (line[i] != entry.text[i]) return false;
     }
     return true;
   }
 
-  static constexpr unsigned char FirstByte(int code) { return static_cast<unsigned char>(kDirectiveWords[code][0]); }
-
  public:
   constexpr CDirectiveIndex() {
-    for (int code = 0; code < kDirectiveCount; ++code) ++m_start[FirstByte(code) + 1];
-    for (int byte = 0; byte < 256; ++byte) m_start[byte + 1] += m_start[byte];
-    int next[256] = {};
-    for (int byte = 0; byte < 256; ++byte) next[byte] = m_start[byte];
     for (int code = 0; code < kDirectiveCount; ++code) {
       m_length[code] = WordLength(kDirectiveWords[code]);
-      m_entries[next[FirstByte(code)]++] = {code, kDirectiveWords[code], m_length[code]};
+      if (m_length[code] < kKeyBytes) throw "a directive word is shorter than the index key";
+      ++m_start[BucketOf(kDirectiveWords[code]) + 1];
+    }
+    for (int bucket = 0; bucket < kBuckets; ++bucket) m_start[bucket + 1] += m_start[bucket];
+    int next[kBuckets] = {};
+    for (int bucket = 0; bucket < kBuckets; ++bucket) next[bucket] = m_start[bucket];
+    for (int code = 0; code < kDirectiveCount; ++code) {
+      m_entries[next[BucketOf(kDirectiveWords[code])]++] = {code, kDirectiveWords[code], m_length[code]};
     }
   }
 
@@ -106,9 +118,12 @@ class CDirectiveIndex {
 
   int Find(const char** ppszLine) const {
     const char* line = *ppszLine;
-    const auto first = static_cast<unsigned char>(line[0]);
-    for (int i = m_start[first]; i < m_start[first + 1]; ++i) {
-      if (StartsWithRest(line, m_entries[i])) {
+    // A line shorter than the key begins with no word; its key is not read
+    // past its end.
+    if (line[0] == '\0' || line[1] == '\0' || line[2] == '\0') return -1;
+    const int bucket = BucketOf(line);
+    for (int i = m_start[bucket]; i < m_start[bucket + 1]; ++i) {
+      if (StartsWith(line, m_entries[i])) {
         *ppszLine = SkipSpace(line + m_entries[i].length);
         return m_entries[i].code;
       }
@@ -118,7 +133,7 @@ class CDirectiveIndex {
 
  private:
   // Bucket b is m_entries[m_start[b]] up to, not including, m_entries[m_start[b + 1]].
-  int m_start[257] = {};
+  int m_start[kBuckets + 1] = {};
   CEntry m_entries[kDirectiveCount] = {};
   std::size_t m_length[kDirectiveCount] = {};
 };

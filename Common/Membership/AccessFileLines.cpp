@@ -29,6 +29,22 @@ std::size_t SkipPlainBytes(const char* bytes, std::size_t from, std::size_t to) 
   return from;
 }
 
+// The position of the first LF in [0, size), or `size`; a word at a time, as
+// SkipPlainBytes.
+std::size_t FindLineFeed(const char* bytes, std::size_t size) {
+  constexpr std::size_t kOnes = ~std::size_t(0) / 0xFF;
+  std::size_t pos = 0;
+  std::size_t word;
+  while (pos + sizeof word <= size) {
+    std::memcpy(&word, bytes + pos, sizeof word);
+    const std::size_t lineFeeds = word ^ (kOnes * '\n');  // a zero byte where an LF was
+    if (((lineFeeds - kOnes) & ~lineFeeds & (kOnes * 0x80)) != 0) break;
+    pos += sizeof word;
+  }
+  while (pos < size && bytes[pos] != '\n') ++pos;
+  return pos;
+}
+
 }  // namespace
 
 std::size_t CMemorySource::Read(char* buffer, std::size_t size) {
@@ -117,6 +133,26 @@ bool CLineReader::NextText(std::string_view& text) {
   // The line is followed by a NUL, so its text ends at the first one.
   if (m_bLineHasNul) text = text.substr(0, std::strlen(text.data()));
   return true;
+}
+
+bool CLineReader::SkipToLineStartingWith(char first) {
+  for (;;) {
+    if (m_pos == m_end && !Fill()) return false;
+    const char* start = m_buffer.get() + m_pos;
+    if (*start == first || *start == '\r') return true;
+    // The same bytes as Next would take for the line: up to its LF, or the
+    // 7999 bytes kept and the 8000th lost.
+    const std::size_t window = std::min(m_end - m_pos, kLineWindow);
+    const std::size_t lineFeed = FindLineFeed(start, window);
+    if (lineFeed < window) {
+      m_pos += lineFeed + 1;
+    } else if (window == kLineWindow) {
+      m_pos += kLineWindow;
+    } else if (!Fill()) {
+      m_pos = m_end;  // the last line, without an LF
+      return false;
+    }
+  }
 }
 
 bool CLineReader::NextRaw(std::string& line) {

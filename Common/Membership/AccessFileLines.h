@@ -52,6 +52,11 @@ class CLineReader {
   // stray NUL ends the text, as it does for a C string).
   bool NextText(std::string_view& text);
 
+  // Passes over the lines that cannot begin with `first`, without handing
+  // them out, up to the start of the next line whose first byte is `first`
+  // or a CR (which the line drops). False once the data is exhausted.
+  bool SkipToLineStartingWith(char first);
+
   // The next physical line exactly as stored, its LF included; for copying
   // files unchanged. False at the end of the data.
   bool NextRaw(std::string& line);

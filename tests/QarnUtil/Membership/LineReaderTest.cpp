@@ -66,6 +66,27 @@ std::vector<std::string> ModelLines(const std::string& text) {
   return lines;
 }
 
+// The first byte the model reads for each of its lines.
+std::string ModelFirstBytes(const std::string& text) {
+  std::string firsts;
+  std::size_t bytesRead = 0;
+  for (char c : text) {
+    if (bytesRead == 0) firsts.push_back(c);
+    if (++bytesRead > qacl::kMaxLineBytes || c == '\n') bytesRead = 0;
+  }
+  return firsts;
+}
+
+// The texts of the lines that begin with 'a' or a CR, found by skipping.
+std::vector<std::string> SkippedToTexts(const std::string& text, std::size_t bufferSize) {
+  qacl::CMemorySource source(text);
+  qacl::CLineReader reader(source, bufferSize);
+  std::vector<std::string> texts;
+  std::string_view line;
+  while (reader.SkipToLineStartingWith('a') && reader.NextText(line)) texts.emplace_back(line);
+  return texts;
+}
+
 // The texts NextText hands out: each line up to its first NUL.
 std::vector<std::string> Texts(const std::string& text, std::size_t bufferSize) {
   qacl::CMemorySource source(text);
@@ -95,9 +116,16 @@ TEST(LineReader, AgreesWithTheByteModelOnAnyBytes) {
       text.append(random() % 50 == 0 ? 1 + random() % 9000 : 1, c);
     }
     const auto expected = ModelLines(text);
+    const std::string firsts = ModelFirstBytes(text);
+    ASSERT_EQ(firsts.size(), expected.size());
+    std::vector<std::string> startingWithA;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      if (firsts[i] == 'a' || firsts[i] == '\r') startingWithA.push_back(expected[i]);
+    }
     for (std::size_t size : {1u, 3u, 8u, 4096u, 65536u}) {
       EXPECT_EQ(Lines(text, size), expected) << sample << " " << size;
       EXPECT_EQ(Texts(text, size), CutAtNul(expected)) << sample << " " << size;
+      EXPECT_EQ(SkippedToTexts(text, size), CutAtNul(startingWithA)) << sample << " " << size;
     }
   }
 }
