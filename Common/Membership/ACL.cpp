@@ -3,6 +3,8 @@
 #include "ACL.h"
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <cstring>
 #include <string_view>
 
@@ -12,7 +14,87 @@
 
 using namespace qacl;
 
+namespace qacl {
+
+// Room for a number of records in one heap block, and the count of the
+// records alive in it plus one for the maker while it may fill the room.
+class CPermissionBatch {
+ public:
+  static CPermissionBatch* Create(std::size_t capacity) {
+    void* memory = ::operator new(RecordsOffset() + capacity * sizeof(CACLPermission));
+    return new (memory) CPermissionBatch(capacity);
+  }
+
+  bool Full() const { return m_used == m_capacity; }
+
+  // A new record in the next free place.
+  CACLPermissionPtr Make() {
+    void* place = reinterpret_cast<unsigned char*>(this) + RecordsOffset() + m_used * sizeof(CACLPermission);
+    CACLPermission* record = new (place) CACLPermission();
+    ++m_used;
+    m_refs.fetch_add(1, std::memory_order_relaxed);
+    return CACLPermissionPtr(record, CPermissionDeleter(this));
+  }
+
+  void Release() {
+    if (m_refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    this->~CPermissionBatch();
+    ::operator delete(this);
+  }
+
+ private:
+  explicit CPermissionBatch(std::size_t capacity) : m_capacity(capacity) {}
+
+  static constexpr std::size_t RecordsOffset() {
+    return (sizeof(CPermissionBatch) + alignof(CACLPermission) - 1) / alignof(CACLPermission) *
+           alignof(CACLPermission);
+  }
+
+  std::atomic<long> m_refs{1};
+  const std::size_t m_capacity;
+  std::size_t m_used = 0;
+};
+
+void CPermissionDeleter::operator()(CACLPermission* pRecord) const {
+  if (!m_pBatch) {
+    delete pRecord;
+    return;
+  }
+  pRecord->~CACLPermission();
+  m_pBatch->Release();
+}
+
+}  // namespace qacl
+
 namespace {
+
+// Makes the records of one permission text in batches that grow from a few
+// records, so that a short text does not hold a large block.
+class CPermissionMaker {
+ public:
+  CPermissionMaker() = default;
+  ~CPermissionMaker() {
+    if (m_pBatch) m_pBatch->Release();
+  }
+  CPermissionMaker(const CPermissionMaker&) = delete;
+  CPermissionMaker& operator=(const CPermissionMaker&) = delete;
+
+  CACLPermissionPtr Make() {
+    if (!m_pBatch || m_pBatch->Full()) {
+      CPermissionBatch* next = CPermissionBatch::Create(m_nextCapacity);
+      if (m_pBatch) m_pBatch->Release();
+      m_pBatch = next;
+      m_nextCapacity = std::min(2 * m_nextCapacity, kLargestBatch);
+    }
+    return m_pBatch->Make();
+  }
+
+ private:
+  static constexpr std::size_t kFirstBatch = 4;
+  static constexpr std::size_t kLargestBatch = 64;
+  CPermissionBatch* m_pBatch = nullptr;
+  std::size_t m_nextCapacity = kFirstBatch;
+};
 
 const char kDefaultAuthType[] = "Cookie";
 // Views, so that a value is compared with a word only when their lengths
@@ -101,8 +183,8 @@ struct CPermissionBlock {
 // The record of the require line whose value is `value`, or null when the
 // line is dropped: an unknown type, no place (no files outside a directory
 // block), or no names where the type needs them.
-std::unique_ptr<CACLPermission> RequireRecord(std::string_view value, const CPermissionBlock& block,
-                                              int bInherited, CRequireNames& names) {
+CACLPermissionPtr RequireRecord(std::string_view value, const CPermissionBlock& block, int bInherited,
+                                CRequireNames& names, CPermissionMaker& maker) {
   const std::string_view keyword = FirstToken(value, kTokenDelimiters);
   const int type = RequireType(keyword);
   if (type < 0) return nullptr;
@@ -110,7 +192,7 @@ std::unique_ptr<CACLPermission> RequireRecord(std::string_view value, const CPer
   const bool needsNames = type != CACLPermission::ValidUser;
   const auto rest = value.substr(static_cast<std::size_t>(keyword.data() + keyword.size() - value.data()));
   if (needsNames && names.Read(rest) == 0) return nullptr;
-  auto record = std::make_unique<CACLPermission>();
+  CACLPermissionPtr record = maker.Make();
   record->m_bInherited = bInherited;
   record->m_nScope = block.scope;
   record->m_nType = type;
@@ -356,7 +438,7 @@ void CACL::DropInheritedPermissions() {
   m_strInheritedPermissions.clear();
   m_PermissionRecords.erase(
       std::remove_if(m_PermissionRecords.begin(), m_PermissionRecords.end(),
-                     [](const std::unique_ptr<CACLPermission>& record) { return record->m_bInherited != 0; }),
+                     [](const CACLPermissionPtr& record) { return record->m_bInherited != 0; }),
       m_PermissionRecords.end());
 }
 
@@ -407,6 +489,7 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
   QTRACE_FUNCTION("CACL::TextToPermissions");
   CPermissionBlock block;
   CRequireNames names;
+  CPermissionMaker maker;
   const CDirectiveLookup directives;
   // One copy of the text is cut into C strings in place, a line each. A NUL
   // ends a line's text early, as it does for the line copied on its own.
@@ -456,7 +539,7 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
         block.files.clear();
         break;
       case kRequire:
-        if (auto record = RequireRecord(value, block, bInherited, names)) records.push_back(std::move(record));
+        if (auto record = RequireRecord(value, block, bInherited, names, maker)) records.push_back(std::move(record));
         break;
       default:
         break;

@@ -77,7 +77,31 @@ class CACLPermission {
   CACLStringList m_Names{&m_listMemory};
 };
 
-using CACLPermissionList = std::vector<std::unique_ptr<CACLPermission>>;
+namespace qacl {
+
+// Records parsed together are made in batches that share one heap block,
+// given back with the last of its records: a load parses a record for every
+// require line along the path, and a heap call for each would cost more than
+// the parsing.
+class CPermissionBatch;
+
+// Deletes a record made on its own with new, or one made in a batch.
+class CPermissionDeleter {
+ public:
+  CPermissionDeleter() = default;
+  explicit CPermissionDeleter(CPermissionBatch* pBatch) : m_pBatch(pBatch) {}
+  // Not explicit: a record made with std::make_unique joins a list as it is.
+  CPermissionDeleter(std::default_delete<CACLPermission>) {}
+  void operator()(CACLPermission* pRecord) const;
+
+ private:
+  CPermissionBatch* m_pBatch = nullptr;
+};
+
+}  // namespace qacl
+
+using CACLPermissionPtr = std::unique_ptr<CACLPermission, qacl::CPermissionDeleter>;
+using CACLPermissionList = std::vector<CACLPermissionPtr>;
 // Records lent out for rendering; they stay owned by their CACL.
 using CACLPermissionRefs = std::vector<const CACLPermission*>;
 

@@ -67,6 +67,22 @@ TEST(PermissionText, RecordsWithoutPlaceOrNamesAreDropped) {
   EXPECT_EQ(acltest::Strings(quoted[0]->m_Names), (std::vector<std::string>{"John Smith", "bob"}));
 }
 
+TEST(PermissionText, RecordsOutliveTheListTheyWereParsedInto) {
+  std::string text = "<Files *>\n";
+  for (int i = 0; i < 300; ++i) text += "require user u" + std::to_string(i) + " \"with space " + std::to_string(i) + "\"\n";
+  auto records = Parse(text);
+  ASSERT_EQ(records.size(), 300u);
+  CACLPermissionList kept;
+  for (std::size_t i = 0; i < records.size(); i += 7) kept.push_back(std::move(records[i]));
+  kept.push_back(std::make_unique<CACLPermission>());
+  records.clear();
+  for (std::size_t i = 0; i + 1 < kept.size(); ++i) {
+    const std::string n = std::to_string(7 * i);
+    EXPECT_EQ(acltest::Strings(kept[i]->m_Names), (std::vector<std::string>{"with space " + n, "u" + n}));
+  }
+  EXPECT_TRUE(kept.back()->m_Names.empty());
+}
+
 TEST(PermissionText, StrayNulEndsTheLineContent) {
   const char text[] = "<Files a\0b>\nrequire user x\0y z\nrequire group \"g\0h\" k\n";
   const auto records = Parse(std::string(text, sizeof text - 1));
