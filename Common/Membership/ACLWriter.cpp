@@ -15,7 +15,7 @@ using namespace qacl;
 
 namespace {
 
-const char kEndOfLine[] = "\r\n";
+constexpr std::string_view kEndOfLine = "\r\n";
 // A list line ends before the next name would take it past this length, so
 // that with ", " every written line stays within the reader's limit.
 const std::size_t kListLineLimit = 7996;
@@ -88,32 +88,71 @@ std::vector<std::string> ConnectionLines(const std::string& connection) {
   return lines;
 }
 
+// Writes a text's new bytes into room made at its end in one step: a record's
+// require lines come in a dozen short pieces, and appending each would cost
+// more than copying its bytes here.
+class CRoomWriter {
+ public:
+  CRoomWriter(std::string& text, std::size_t room) : m_text(text), m_size(text.size()) {
+    text.resize(m_size + room);
+  }
+  // Cuts the room down to what was written.
+  ~CRoomWriter() { m_text.resize(m_size); }
+  CRoomWriter(const CRoomWriter&) = delete;
+  CRoomWriter& operator=(const CRoomWriter&) = delete;
+
+  void Put(std::string_view piece) {
+    char* to = &m_text[m_size];
+    for (char c : piece) *to++ = c;
+    m_size += piece.size();
+  }
+  void Put(char c) { m_text[m_size++] = c; }
+
+ private:
+  std::string& m_text;
+  std::size_t m_size;
+};
+
 // A require line keeps within the reader's line limit: before a name (with
 // its separator and quotes) would take it past 7999 bytes, a new line with
 // the same start is begun. Each line is appended with its line end.
 void AppendRequireLines(const CACLPermission& record, std::string& text) {
-  std::size_t lineStart = 0;
+  const std::string_view word = DirectiveWord(kRequire);
+  const std::size_t startLength = word.size() + record.m_strType.size() + 2;
+  // At most one line per name, each with its start and line end; each name
+  // with at most its separator and quotes.
+  std::size_t room = (startLength + 2) * (record.m_Names.size() + 1);
+  for (const auto& name : record.m_Names) room += name.size() + 4;
+  CRoomWriter out(text, room);
   const auto beginLine = [&] {
-    lineStart = text.size();
-    text.append(DirectiveWord(kRequire)).append(1, ' ').append(record.m_strType).append(1, ' ');
+    out.Put(word);
+    out.Put(' ');
+    out.Put(record.m_strType);
+    out.Put(' ');
   };
   beginLine();
+  std::size_t lineLength = startLength;
   bool lineHasName = false;
   for (const auto& name : record.m_Names) {
     const bool quoted = std::find(name.begin(), name.end(), ' ') != name.end();
-    const std::size_t added = (lineHasName ? 2 : 0) + name.size() + (quoted ? 2 : 0);
-    if (lineHasName && text.size() - lineStart + added > kMaxLineBytes) {
-      text += kEndOfLine;
+    const std::size_t nameLength = name.size() + (quoted ? 2 : 0);
+    if (lineHasName && lineLength + 2 + nameLength > kMaxLineBytes) {
+      out.Put(kEndOfLine);
       beginLine();
+      lineLength = startLength;
       lineHasName = false;
     }
-    if (lineHasName) text += ", ";
-    if (quoted) text += '"';
-    text += name;
-    if (quoted) text += '"';
+    if (lineHasName) {
+      out.Put(", ");
+      lineLength += 2;
+    }
+    if (quoted) out.Put('"');
+    out.Put(name);
+    if (quoted) out.Put('"');
+    lineLength += nameLength;
     lineHasName = true;
   }
-  text += kEndOfLine;
+  out.Put(kEndOfLine);
 }
 
 // Where a record's require lines stand: its block's scope, method text and
@@ -192,8 +231,10 @@ void CACL::PermissionsToText(CACLPermissionRefs records, std::string& text, int 
     text.append(Word(kLimitOpen)).append(" ").append(group.place.methods).append(">").append(kEndOfLine);
     text.append(group.place.section).append(kEndOfLine);
     text += group.requireText;
-    text += Word(group.place.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose) + ">" + kEndOfLine;
-    text += Word(kLimitClose) + ">" + kEndOfLine;
+    text.append(DirectiveWord(group.place.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose))
+        .append(">")
+        .append(kEndOfLine);
+    text.append(DirectiveWord(kLimitClose)).append(">").append(kEndOfLine);
     text += kEndOfLine;
   }
 }

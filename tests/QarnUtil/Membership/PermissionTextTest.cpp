@@ -161,6 +161,27 @@ TEST(PermissionText, LongRequireLinesStayWithinTheReaderLimit) {
   EXPECT_EQ(names, expected);
 }
 
+TEST(PermissionText, RequireLineOfExactlyTheLimitIsNotWrapped) {
+  const auto render = [](std::size_t secondName) {
+    CACLPermissionList records;
+    auto record = std::make_unique<CACLPermission>();
+    record->m_strType = "user";
+    record->m_Files = {"*"};
+    record->m_Names = {std::string(7000, 'a'), std::string(secondName, 'b')};
+    records.push_back(std::move(record));
+    std::vector<std::string> requireLines;
+    for (const auto& line : acltest::Lines(Render(records))) {
+      if (line.compare(0, 8, "require ") == 0) requireLines.push_back(line);
+    }
+    return requireLines;
+  };
+  // "require user " (13 bytes), the first name, ", " and the second: 7999.
+  EXPECT_EQ(render(984),
+            (std::vector<std::string>{"require user " + std::string(7000, 'a') + ", " + std::string(984, 'b')}));
+  EXPECT_EQ(render(985), (std::vector<std::string>{"require user " + std::string(7000, 'a'),
+                                                   "require user " + std::string(985, 'b')}));
+}
+
 TEST(ArrayToString, QuotesSeparatesAndSortsStably) {
   std::string text = "x";
   ArrayToString(text, {"b", "B", "a", "A"}, ", ", 1);
