@@ -205,8 +205,98 @@ CACLPermissionPtr RequireRecord(std::string_view value, const CPermissionBlock& 
 
 }  // namespace
 
+// Turns permission lines into records a line at a time, keeping the block
+// each line stands in: TextToPermissions feeds it the lines of a text, a load
+// the lines of its files as they are merged.
+class CACL::CPermissionParser {
+ public:
+  explicit CPermissionParser(int bInherited) : m_bInherited(bInherited) {}
+
+  // Forgets the block, as for a text that starts afresh.
+  void Reset() { m_block = CPermissionBlock(); }
+
+  // One line, as the directive lookup split it; kept records join `records`.
+  void Line(int code, std::string_view value, CACLPermissionList& records) {
+    switch (code) {
+      case kLimitOpen:
+        m_block.files.clear();
+        m_block.methods.clear();
+        ForEachToken(value, kTokenDelimiters, [&](std::string_view name) { m_block.methods.emplace_back(name); });
+        break;
+      case kLimitClose:
+        m_block.methods.clear();
+        m_block.files.clear();
+        break;
+      case kFilesOpen:
+        m_block.scope = CACLPermission::FilesScope;
+        m_block.files.clear();
+        ForEachToken(value, kFileNameDelimiters, [&](std::string_view name) { m_block.files.emplace_back(name); });
+        // A parent's rules for named files do not reach a subdirectory; its
+        // wildcard rules do.
+        if (m_bInherited && (m_block.files.empty() || m_block.files.front().find('*') == std::string::npos)) {
+          m_block.files.clear();
+        }
+        break;
+      case kFilesClose:
+      case kDirectoryClose:
+        m_block.scope = CACLPermission::FilesScope;
+        m_block.files.clear();
+        break;
+      case kDirectoryOpen:
+        m_block.scope = CACLPermission::DirectoryScope;
+        m_block.files.clear();
+        break;
+      case kRequire:
+        if (auto record = RequireRecord(value, m_block, m_bInherited, m_names, m_maker)) {
+          records.push_back(std::move(record));
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  const int m_bInherited;
+  CPermissionBlock m_block;
+  CRequireNames m_names;
+  CPermissionMaker m_maker;
+};
+
+// The records of a load's inherited permission lines, made as its files are
+// merged; they start afresh wherever the inherited text would be emptied.
+struct CACL::CMergedPermissions {
+  CPermissionParser parser{1};
+  CACLPermissionList records;
+
+  void Clear() {
+    parser.Reset();
+    records.clear();
+  }
+};
+
+CACL::CLoadPermissions::CLoadPermissions(CACL& acl) : m_acl(acl) {
+  if (!QLOG_RECEIVED(DEBUG)) m_pMerged = std::make_unique<CMergedPermissions>();
+}
+
+CACL::CLoadPermissions::~CLoadPermissions() = default;
+
+void CACL::CLoadPermissions::FillRecords() {
+  m_acl.m_PermissionRecords.clear();
+  m_acl.TextToPermissions(m_acl.m_strPermissions, m_acl.m_PermissionRecords, 0);
+  if (!m_pMerged) {
+    m_acl.TextToPermissions(m_acl.m_strInheritedPermissions, m_acl.m_PermissionRecords, 1);
+    return;
+  }
+  auto& records = m_pMerged->records;
+  m_acl.m_PermissionRecords.insert(m_acl.m_PermissionRecords.end(), std::make_move_iterator(records.begin()),
+                                   std::make_move_iterator(records.end()));
+  records.clear();
+}
+
 struct CACL::CReadState {
   bool dataSourceSeen = false;
+  CMergedPermissions* pMerged = nullptr;
 };
 
 CACL::CACL() : CACL(CFileWork()) {}
@@ -257,6 +347,11 @@ void CACL::ClearDataSourceParameters() {
 }
 
 void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const char* lpszSection) {
+  MergeLines(reader, file, lpszSection, nullptr);
+}
+
+void CACL::MergeLines(CLineReader& reader, const std::string& file, const char* lpszSection,
+                      CMergedPermissions* pMerged) {
   bool inside = lpszSection == nullptr;
   if (!lpszSection) {
     m_bFound = 1;
@@ -268,6 +363,7 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
   const std::string_view sectionOpen = DirectiveWord(kAclOpen);
   const std::string_view section = lpszSection ? lpszSection : "";
   CReadState state;
+  state.pMerged = pMerged;
   std::string_view line;
   for (;;) {
     // Outside the wanted section only the start of another section matters.
@@ -299,6 +395,10 @@ void CACL::MergeConfigLines(CLineReader& reader, const std::string& file, const 
 void CACL::HandleLine(int code, std::string_view line, std::string_view value, CReadState& state) {
   const bool own = m_bReadingInherited == 0;
   if (IsPermissionLine(code)) {
+    if (!own && state.pMerged) {
+      state.pMerged->parser.Line(code, value, state.pMerged->records);
+      return;
+    }
     std::string& text = own ? m_strPermissions : m_strInheritedPermissions;
     text.append(line).append("\r\n", 2);
     return;
@@ -307,12 +407,14 @@ void CACL::HandleLine(int code, std::string_view line, std::string_view value, C
     case kAllowInheritance:
       if (IsNo(value)) {
         ClearParameters();
+        if (state.pMerged) state.pMerged->Clear();
         if (own) m_bAllowInheritance = 0;
       }
       break;
     case kAllowPermissionsInheritance:
       if (IsNo(value)) {
         DropInheritedPermissions();
+        if (state.pMerged) state.pMerged->Clear();
         if (own) m_bAllowPermissionsInheritance = 0;
       }
       break;
@@ -487,9 +589,7 @@ void CACL::MergeRedirect(const char* value) {
 
 void CACL::TextToPermissions(const std::string& text, CACLPermissionList& records, int bInherited) {
   QTRACE_FUNCTION("CACL::TextToPermissions");
-  CPermissionBlock block;
-  CRequireNames names;
-  CPermissionMaker maker;
+  CPermissionParser parser(bInherited);
   const CDirectiveLookup directives;
   // One copy of the text is cut into C strings in place, a line each. A NUL
   // ends a line's text early, as it does for the line copied on its own.
@@ -507,42 +607,6 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
     pos = lineEnd + 1;
     if (start == textEnd || *start == '#') continue;
     const int code = directives.Find(&start);
-    const std::string_view value(start, static_cast<std::size_t>(textEnd - start));
-    switch (code) {
-      case kLimitOpen:
-        block.files.clear();
-        block.methods.clear();
-        ForEachToken(value, kTokenDelimiters, [&](std::string_view name) { block.methods.emplace_back(name); });
-        break;
-      case kLimitClose:
-        block.methods.clear();
-        block.files.clear();
-        break;
-      case kFilesOpen: {
-        block.scope = CACLPermission::FilesScope;
-        block.files.clear();
-        ForEachToken(value, kFileNameDelimiters, [&](std::string_view name) { block.files.emplace_back(name); });
-        // A parent's rules for named files do not reach a subdirectory; its
-        // wildcard rules do.
-        if (bInherited && (block.files.empty() || block.files.front().find('*') == std::string::npos)) {
-          block.files.clear();
-        }
-        break;
-      }
-      case kFilesClose:
-      case kDirectoryClose:
-        block.scope = CACLPermission::FilesScope;
-        block.files.clear();
-        break;
-      case kDirectoryOpen:
-        block.scope = CACLPermission::DirectoryScope;
-        block.files.clear();
-        break;
-      case kRequire:
-        if (auto record = RequireRecord(value, block, bInherited, names, maker)) records.push_back(std::move(record));
-        break;
-      default:
-        break;
-    }
+    parser.Line(code, std::string_view(start, static_cast<std::size_t>(textEnd - start)), records);
   }
 }

@@ -208,6 +208,32 @@ class CACL {
 
  private:
   struct CReadState;
+  class CPermissionParser;
+  struct CMergedPermissions;
+
+  // The permission records of a load. When no one would receive the records
+  // of parsing the permission texts, the inherited permission lines become
+  // records as the files are merged, and are not kept as text: the load
+  // would only parse that text and replace it.
+  class CLoadPermissions {
+   public:
+    explicit CLoadPermissions(CACL& acl);
+    ~CLoadPermissions();
+    CLoadPermissions(const CLoadPermissions&) = delete;
+    CLoadPermissions& operator=(const CLoadPermissions&) = delete;
+
+    CMergedPermissions* Merged() const { return m_pMerged.get(); }
+    // Replaces the CACL's records with those of its own permission text and
+    // the inherited ones.
+    void FillRecords();
+
+   private:
+    CACL& m_acl;
+    std::unique_ptr<CMergedPermissions> m_pMerged;
+  };
+
+  void MergeLines(qacl::CLineReader& reader, const std::string& file, const char* lpszSection,
+                  CMergedPermissions* pMerged);
 
   void HandleLine(int code, std::string_view line, std::string_view value, CReadState& state);
   void HandleDataSourceLine(int code, std::string_view value, CReadState& state);
@@ -218,6 +244,7 @@ class CACL {
   void MergeRedirect(const char* value);
 
 #ifdef _WIN32
+  void ReadConfigFile(const char* lpszFile, const char* lpszSection, CMergedPermissions* pMerged);
   HRESULT SaveDirectoryFile(const std::string& physicalPath, const char* lpszIdentity, const std::string& fileName,
                             BSTR* pbstrError);
   HRESULT SaveSection(const std::string& physicalPath, const char* lpszIdentity, const std::string& virtualPath,

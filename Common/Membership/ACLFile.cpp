@@ -183,6 +183,10 @@ bool ReplaceSingleFile(const std::string& newFile, const std::string& target, DW
 }  // namespace
 
 void CACL::ReadConfigFile(const char* lpszFile, const char* lpszSection) {
+  ReadConfigFile(lpszFile, lpszSection, nullptr);
+}
+
+void CACL::ReadConfigFile(const char* lpszFile, const char* lpszSection, CMergedPermissions* pMerged) {
   QTRACE_FUNCTION("CACL::ReadConfigFile");
   if (!lpszFile) return;
   m_strCurrentDir = DirectoryPart(lpszFile);
@@ -198,7 +202,7 @@ void CACL::ReadConfigFile(const char* lpszFile, const char* lpszSection) {
   }
   CFileSource source(file.Get());
   CLineReader reader(source, m_FileWork.nReadBuffer);
-  MergeConfigLines(reader, lpszFile, lpszSection);
+  MergeLines(reader, lpszFile, lpszSection, pMerged);
 }
 
 HRESULT CACL::Load(const char* lpszInstance, const char* lpszSiteRoot, const char* lpszSiteRootIdentity,
@@ -231,6 +235,7 @@ HRESULT CACL::Load(const char* lpszInstance, const char* lpszSiteRoot, const cha
   m_bDenyPhysicalPath = 0;
   ClearDataSourceParameters();
   ClearParameters();
+  CLoadPermissions permissions(*this);
 
   const bool ownProduct = IsOwnProductPath(m_strVirtualPath);
   const bool isDirectory = IsExistingDirectory(m_strPhysicalPath, identity, m_FileWork.pTokenCache);
@@ -241,21 +246,25 @@ HRESULT CACL::Load(const char* lpszInstance, const char* lpszSiteRoot, const cha
 
   // The single file is read under the caller's own identity.
   if (m_bSingleFile) {
-    ReadConfigFile(m_strConfigFileName.c_str(), "/");
+    ReadConfigFile(m_strConfigFileName.c_str(), "/", permissions.Merged());
   } else {
     CThreadImpersonation impersonation(siteRootIdentity, m_FileWork.pTokenCache);
-    ReadConfigFile(JoinPath(Text(lpszSiteRoot), m_strConfigFileName).c_str(), nullptr);
+    ReadConfigFile(JoinPath(Text(lpszSiteRoot), m_strConfigFileName).c_str(), nullptr, permissions.Merged());
   }
 
   if (m_bSingleFile && !ownProduct) {
-    for (const auto& parent : ParentSections(m_strTargetSection)) ReadConfigFile(m_strConfigFileName.c_str(), parent.c_str());
-    if (m_strTargetSection.size() >= 2) ReadConfigFile(m_strConfigFileName.c_str(), m_strTargetSection.c_str());
+    for (const auto& parent : ParentSections(m_strTargetSection)) {
+      ReadConfigFile(m_strConfigFileName.c_str(), parent.c_str(), permissions.Merged());
+    }
+    if (m_strTargetSection.size() >= 2) {
+      ReadConfigFile(m_strConfigFileName.c_str(), m_strTargetSection.c_str(), permissions.Merged());
+    }
   } else {
     if (ownProduct) m_strConfigFileName = kOwnProductConfigFile;
     CThreadImpersonation impersonation(identity, m_FileWork.pTokenCache);
     for (const auto& file :
          FilesAlongPath(m_strTargetFile, Text(lpszApplicationRoot), Text(lpszSiteRoot), m_strConfigFileName)) {
-      ReadConfigFile(file.c_str(), nullptr);
+      ReadConfigFile(file.c_str(), nullptr, permissions.Merged());
     }
   }
 
@@ -264,9 +273,7 @@ HRESULT CACL::Load(const char* lpszInstance, const char* lpszSiteRoot, const cha
 
   if (m_bFound == 1) {
     // The inherited text keeps only the rules that reach the target.
-    m_PermissionRecords.clear();
-    TextToPermissions(m_strPermissions, m_PermissionRecords, 0);
-    TextToPermissions(m_strInheritedPermissions, m_PermissionRecords, 1);
+    permissions.FillRecords();
     CACLPermissionRefs records;
     records.reserve(m_PermissionRecords.size());
     for (const auto& record : m_PermissionRecords) records.push_back(record.get());

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "ACL.h"
 #include "ACLTestSupport.h"
 #include "Com/ComPtr.h"
+#include "LogCapture.h"
 #include "Win32TestSupport.h"
+#include "logging.h"
 
 using w32test::ReadText;
 using w32test::WriteText;
@@ -138,6 +142,80 @@ TEST_F(AccessFiles, InheritedPermissionTextKeepsOnlyRulesThatReachTheTarget) {
   ASSERT_EQ(acl.m_PermissionRecords.size(), 2u);
   EXPECT_EQ(acl.m_PermissionRecords[0]->m_bInherited, 0);
   EXPECT_EQ(acl.m_PermissionRecords[1]->m_bInherited, 1);
+}
+
+namespace {
+
+std::string Joined(const CACLStringList& list) {
+  std::string text;
+  for (const auto& item : list) text += "[" + item + "]";
+  return text;
+}
+
+// What a load leaves of the permission rules, as one text.
+std::string PermissionState(const CACL& acl) {
+  std::string state = acl.m_strPermissions + "|" + acl.m_strInheritedPermissions + "|" +
+                      std::to_string(acl.m_bAllowPermissionsInheritance) + "\n";
+  for (const auto& r : acl.m_PermissionRecords) {
+    state += std::to_string(r->m_bInherited) + " " + std::to_string(r->m_nScope) + " " + std::to_string(r->m_nType) +
+             " " + r->m_strType + " " + Joined(r->m_Methods) + Joined(r->m_Files) + Joined(r->m_Names) + "\n";
+  }
+  return state;
+}
+
+// Permission lines of every kind, and now and then a switch that drops what
+// was gathered.
+std::string RandomAccessText(std::mt19937& random) {
+  const char* const lines[] = {"<Limit GET POST>", "</Limit>",           "<Files *.asp>",   "<Files a.htm, *.htm>",
+                               "<Files x.htm>",    "</Files>",           "<Directory>",     "</Directory>",
+                               "require user a \"b c\"", "require group g", "require valid-user", "require nobody x",
+                               "  require user indented", "AuthName x",     "# <Files *>"};
+  std::string text;
+  for (int line = 0; line < 14; ++line) {
+    const unsigned pick = random() % 40;
+    if (pick == 0) {
+      text += "AllowPermissionsInheritance NO\n";
+    } else if (pick == 1) {
+      text += "AllowInheritance No\n";
+    } else {
+      text += std::string(lines[pick % (sizeof lines / sizeof *lines)]) + "\n";
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+// A load parses its inherited permission text only for someone who receives
+// the records of that parse; otherwise the rules are gathered as the files
+// are merged. Both ways must leave the same rules, from per-directory files
+// and from sections of the single file.
+TEST_F(AccessFiles, LoadLeavesTheSameRulesWhetherOrNotItsParseIsHeard) {
+  std::mt19937 random(5);
+  const std::string single = m_dir / "site.acl";
+  for (int sample = 0; sample < 40; ++sample) {
+    const bool singleFile = sample % 2 == 1;
+    if (singleFile) {
+      std::string text;
+      for (const char* section : {"/", "/a", "/a/b"}) {
+        text += std::string("<ACL ") + section + ">\n" + RandomAccessText(random) + "</ACL>\n";
+      }
+      WriteText(single, text);
+      m_registry.SetString(kInstanceKey, nullptr, single);
+    } else {
+      for (const char* folder : {"", "\\a", "\\a\\b"}) WriteText(m_site + folder + "\\.htaccess", RandomAccessText(random));
+      m_registry.SetString(kInstanceKey, nullptr, ".htaccess");
+    }
+    ASSERT_FALSE(QLOG_RECEIVED(DEBUG));
+    CACL quiet(m_work);
+    Load(quiet, m_site, m_site + "\\a\\b", "/a/b");
+    qtest::CLogCapture capture(log4cplus::DEBUG_LOG_LEVEL);
+    ASSERT_TRUE(QLOG_RECEIVED(DEBUG));
+    CACL heard(m_work);
+    Load(heard, m_site, m_site + "\\a\\b", "/a/b");
+    ASSERT_EQ(heard.m_bSingleFile, singleFile ? 1 : 0);
+    EXPECT_EQ(PermissionState(quiet), PermissionState(heard)) << sample;
+  }
 }
 
 TEST_F(AccessFiles, SingleFileSectionsAreReadUnderTheCallersIdentity) {
