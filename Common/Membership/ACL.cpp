@@ -372,7 +372,7 @@ void CACL::MergeLines(CLineReader& reader, const std::string& file, const char* 
     if (line.empty() || line[0] == '#') continue;
     if (!inside && (line[0] != sectionOpen[0] || line.compare(0, sectionOpen.size(), sectionOpen) != 0)) continue;
     const char* start = line.data();
-    const int code = directives.Find(&start);
+    const int code = directives.Find(&start, line.size());
     const std::string_view value(start, static_cast<std::size_t>(line.data() + line.size() - start));
     if (lpszSection) {
       if (code == kAclOpen) {
@@ -606,7 +606,7 @@ void CACL::TextToPermissions(const std::string& text, CACLPermissionList& record
     const char* start = pos;
     pos = lineEnd + 1;
     if (start == textEnd || *start == '#') continue;
-    const int code = directives.Find(&start);
+    const int code = directives.Find(&start, static_cast<std::size_t>(textEnd - start));
     parser.Line(code, std::string_view(start, static_cast<std::size_t>(textEnd - start)), records);
   }
 }

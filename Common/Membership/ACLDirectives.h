@@ -62,8 +62,9 @@ enum Directive : int {
 
 std::string_view DirectiveWord(Directive code);
 
-// GetDirectiveCode without its records.
-int FindDirective(const char** ppszLine);
+// GetDirectiveCode without its records, for a line of `length` bytes (a NUL
+// follows them).
+int FindDirective(const char** ppszLine, std::size_t length);
 
 // Finds the directives of one text (a file, a section, permission text). The
 // per-line records of GetDirectiveCode are composed only when the logger
@@ -73,8 +74,8 @@ int FindDirective(const char** ppszLine);
 class CDirectiveLookup {
  public:
   CDirectiveLookup();
-  // As GetDirectiveCode.
-  int Find(const char** ppszLine) const;
+  // As GetDirectiveCode, for a line of `length` bytes (a NUL follows them).
+  int Find(const char** ppszLine, std::size_t length) const;
 
  private:
   bool m_bRecordsReceived;

@@ -185,9 +185,24 @@ bool SameBlockLists(const CACLPermission& a, const CACLPermission& b) {
   return a.m_nScope == b.m_nScope && a.m_Methods == b.m_Methods && a.m_Files == b.m_Files;
 }
 
+// A group's text is begun with its block's opening lines, gathers its
+// require lines and is closed when all records are seen.
 struct CPermissionGroup {
+  explicit CPermissionGroup(CPermissionPlace where) : place(std::move(where)) {
+    text.append(DirectiveWord(kLimitOpen)).append(" ").append(place.methods).append(">").append(kEndOfLine);
+    text.append(place.section).append(kEndOfLine);
+  }
+
+  void Close() {
+    text.append(DirectiveWord(place.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose))
+        .append(">")
+        .append(kEndOfLine);
+    text.append(DirectiveWord(kLimitClose)).append(">").append(kEndOfLine);
+    text += kEndOfLine;
+  }
+
   CPermissionPlace place;
-  std::string requireText;  // its require lines, each with its line end
+  std::string text;
 };
 
 }  // namespace
@@ -221,21 +236,20 @@ void CACL::PermissionsToText(CACLPermissionRefs records, std::string& text, int 
       const auto same = std::find_if(groups.begin(), groups.end(),
                                      [&](const CPermissionGroup& earlier) { return earlier.place == place; });
       group = static_cast<std::size_t>(same - groups.begin());
-      if (same == groups.end()) groups.push_back({place, std::string()});
+      if (same == groups.end()) groups.emplace_back(place);
     }
     previous = record;
-    AppendRequireLines(*record, groups[group].requireText);
+    AppendRequireLines(*record, groups[group].text);
   }
   text.clear();
-  for (const auto& group : groups) {
-    text.append(Word(kLimitOpen)).append(" ").append(group.place.methods).append(">").append(kEndOfLine);
-    text.append(group.place.section).append(kEndOfLine);
-    text += group.requireText;
-    text.append(DirectiveWord(group.place.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose))
-        .append(">")
-        .append(kEndOfLine);
-    text.append(DirectiveWord(kLimitClose)).append(">").append(kEndOfLine);
-    text += kEndOfLine;
+  for (auto& group : groups) {
+    group.Close();
+    // The first group's text becomes the whole text without a copy.
+    if (text.empty()) {
+      text.swap(group.text);
+    } else {
+      text += group.text;
+    }
   }
 }
 
