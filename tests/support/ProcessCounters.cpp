@@ -159,12 +159,17 @@ CCounts Measure(bool withGui) {
   return counts;
 }
 
-void ExpectFlatUnderLoad(const std::string& name, int warmUp, int iterations, const std::function<void()>& call,
-                         bool withGui, const CGrowthBounds& bounds) {
-  for (int i = 0; i < warmUp; ++i) call();
-  const CCounts before = Measure(withGui);
-  for (int i = 0; i < iterations && !::testing::Test::HasFatalFailure(); ++i) call();
-  const CCounts after = Measure(withGui);
+namespace {
+
+bool WithinBounds(const CCounts& before, const CCounts& after, bool withGui, const CGrowthBounds& bounds) {
+  return Grown(before.handles, after.handles) <= bounds.handles &&
+         Grown(before.privateBytes, after.privateBytes) <= bounds.privateBytes &&
+         (!withGui || (Grown(before.gdiObjects, after.gdiObjects) <= bounds.gdiObjects &&
+                       Grown(before.userObjects, after.userObjects) <= bounds.userObjects));
+}
+
+void PrintWindow(const std::string& name, int iterations, const CCounts& before, const CCounts& after,
+                 bool withGui) {
   std::printf("SOAK %s x%d: handles %lld -> %lld, private bytes %lld -> %lld", name.c_str(), iterations,
               before.handles, after.handles, before.privateBytes, after.privateBytes);
   if (withGui) {
@@ -173,8 +178,28 @@ void ExpectFlatUnderLoad(const std::string& name, int warmUp, int iterations, co
   }
   std::printf("\n");
   std::fflush(stdout);
+}
+
+}  // namespace
+
+void ExpectFlatUnderLoad(const std::string& name, int warmUp, int iterations, const std::function<void()>& call,
+                         bool withGui, const CGrowthBounds& bounds) {
+  for (int i = 0; i < warmUp; ++i) call();
+  const auto runWindow = [&](CCounts& before, CCounts& after) {
+    before = Measure(withGui);
+    for (int i = 0; i < iterations && !::testing::Test::HasFatalFailure(); ++i) call();
+    after = Measure(withGui);
+    PrintWindow(name, iterations, before, after, withGui);
+  };
+  CCounts before;
+  CCounts after;
+  runWindow(before, after);
   EXPECT_GT(before.handles, 0) << "the handle counter does not answer";
   EXPECT_GT(before.privateBytes, 0) << "the memory counter does not answer";
+  // The system may grow once under the load (a worker thread of its own, a
+  // larger cache): a leak grows again in a second window, a one-time growth
+  // does not.
+  if (!WithinBounds(before, after, withGui, bounds)) runWindow(before, after);
   EXPECT_LE(Grown(before.handles, after.handles), bounds.handles) << name;
   EXPECT_LE(Grown(before.privateBytes, after.privateBytes), bounds.privateBytes) << name;
   if (withGui) {

@@ -37,7 +37,8 @@ struct CGrowthBounds {
 
 // Runs call warmUp times, measures, runs it iterations times, measures again,
 // prints both counts under name (the figures a soak reports) and expects the
-// growth within bounds.
+// growth within bounds. Growth beyond them is judged by a second such window:
+// a leak grows in it again, a one-time growth of the system's own does not.
 void ExpectFlatUnderLoad(const std::string& name, int warmUp, int iterations, const std::function<void()>& call,
                          bool withGui = false, const CGrowthBounds& bounds = CGrowthBounds());
 
