@@ -99,15 +99,22 @@ unsigned long CountWineGdiEntries() {
   return count;
 }
 
+bool IsOwnWindow(HWND window) {
+  DWORD process = 0;
+  return ::IsWindow(window) && ::GetWindowThreadProcessId(window, &process) && process == ::GetCurrentProcessId();
+}
+
 // Wine numbers USER handles 0x20, 0x22, ... and takes a handle whose upper
 // word is zero for any generation of its slot: probing every slot finds the
-// windows and menus that the process holds.
+// windows and menus that the process holds. Windows of every process answer
+// there, so only the process's own are counted (menus answer only their own
+// process): other programs open and close windows meanwhile.
 unsigned long CountWineUserSlots() {
   constexpr ULONG kFirst = 0x20, kLast = 0xFFEF;
   unsigned long count = 0;
   for (ULONG value = kFirst; value <= kLast; value += 2) {
     HANDLE handle = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(value));
-    if (::IsWindow(static_cast<HWND>(handle)) || ::IsMenu(static_cast<HMENU>(handle))) ++count;
+    if (IsOwnWindow(static_cast<HWND>(handle)) || ::IsMenu(static_cast<HMENU>(handle))) ++count;
   }
   return count;
 }
