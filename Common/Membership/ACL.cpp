@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <new>
 #include <cstring>
 #include <string_view>
@@ -15,6 +16,21 @@
 using namespace qacl;
 
 namespace qacl {
+
+void* CListRoom::do_allocate(std::size_t bytes, std::size_t alignment) {
+  const std::size_t start = (m_used + alignment - 1) / alignment * alignment;
+  if (alignment <= alignof(std::string) && start + bytes <= sizeof m_room) {
+    m_used = start + bytes;
+    return m_room + start;
+  }
+  return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+}
+
+void CListRoom::do_deallocate(void* p, std::size_t bytes, std::size_t alignment) {
+  const std::less<const void*> before;
+  if (!before(p, m_room) && before(p, m_room + sizeof m_room)) return;
+  std::pmr::new_delete_resource()->deallocate(p, bytes, alignment);
+}
 
 // Room for a number of records in one heap block, and the count of the
 // records alive in it plus one for the maker while it may fill the room.

@@ -48,6 +48,29 @@ struct CFileWork {
 // The string lists of a permission record.
 using CACLStringList = std::pmr::vector<std::string>;
 
+namespace qacl {
+
+// Room inside a permission record for the arrays of its lists, handed out in
+// order; what does not fit goes to the heap. Room is not reused before the
+// record goes, which a record's few lists, filled once, do not need.
+class CListRoom final : public std::pmr::memory_resource {
+ public:
+  CListRoom() = default;
+  CListRoom(const CListRoom&) = delete;
+  CListRoom& operator=(const CListRoom&) = delete;
+
+ private:
+  void* do_allocate(std::size_t bytes, std::size_t alignment) override;
+  void do_deallocate(void* p, std::size_t bytes, std::size_t alignment) override;
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+
+  // Room for the usual record: a file, a few names, or methods too.
+  alignas(std::string) unsigned char m_room[5 * sizeof(std::string)];
+  std::size_t m_used = 0;
+};
+
+}  // namespace qacl
+
 // One "require" line with the block it stands in. Its lists take their room
 // from the record itself first: a load makes a record for every require line
 // along the path, and a heap block for each of its lists would cost more
@@ -63,9 +86,8 @@ class CACLPermission {
   CACLPermission& operator=(const CACLPermission&) = delete;
 
  private:
-  // Declared before the lists, which give their room back to it.
-  alignas(std::string) unsigned char m_listRoom[6 * sizeof(std::string)];
-  std::pmr::monotonic_buffer_resource m_listMemory{m_listRoom, sizeof m_listRoom};
+  // Declared before the lists, which give their arrays back to it.
+  qacl::CListRoom m_listMemory;
 
  public:
   int m_bInherited = 0;
