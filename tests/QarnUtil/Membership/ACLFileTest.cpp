@@ -203,7 +203,9 @@ TEST_F(AccessFiles, LoadLeavesTheSameRulesWhetherOrNotItsParseIsHeard) {
       WriteText(single, text);
       m_registry.SetString(kInstanceKey, nullptr, single);
     } else {
-      for (const char* folder : {"", "\\a", "\\a\\b"}) WriteText(m_site + folder + "\\.htaccess", RandomAccessText(random));
+      for (const char* folder : {"", "\\a", "\\a\\b"}) {
+        WriteText(m_site + folder + "\\.htaccess", RandomAccessText(random));
+      }
       m_registry.SetString(kInstanceKey, nullptr, ".htaccess");
     }
     ASSERT_FALSE(QLOG_RECEIVED(DEBUG));

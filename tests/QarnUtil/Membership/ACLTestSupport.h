@@ -25,14 +25,20 @@ inline void MergeOwn(CACL& acl, const std::string& text) {
   Merge(acl, text, acl.m_strTargetFile);
 }
 
-// All lines of `text` by the format's rules.
-inline std::vector<std::string> Lines(const std::string& text, std::size_t bufferSize = qacl::kDefaultReadBuffer) {
+// What a reader of `text` hands out, each line taken by `take(reader, line)`.
+template <class Take>
+std::vector<std::string> ReadAll(const std::string& text, std::size_t bufferSize, Take take) {
   qacl::CMemorySource source(text);
   qacl::CLineReader reader(source, bufferSize);
   std::vector<std::string> lines;
-  std::string line;
-  while (reader.Next(line)) lines.push_back(line);
+  std::string_view line;
+  while (take(reader, line)) lines.emplace_back(line);
   return lines;
+}
+
+// All lines of `text` by the format's rules.
+inline std::vector<std::string> Lines(const std::string& text, std::size_t bufferSize = qacl::kDefaultReadBuffer) {
+  return ReadAll(text, bufferSize, [](qacl::CLineReader& reader, std::string_view& line) { return reader.Next(line); });
 }
 
 // A record's list as a plain vector, to compare with the expected strings.

@@ -79,22 +79,15 @@ std::string ModelFirstBytes(const std::string& text) {
 
 // The texts of the lines that begin with 'a' or a CR, found by skipping.
 std::vector<std::string> SkippedToTexts(const std::string& text, std::size_t bufferSize) {
-  qacl::CMemorySource source(text);
-  qacl::CLineReader reader(source, bufferSize);
-  std::vector<std::string> texts;
-  std::string_view line;
-  while (reader.SkipToLineStartingWith('a') && reader.NextText(line)) texts.emplace_back(line);
-  return texts;
+  return acltest::ReadAll(text, bufferSize, [](qacl::CLineReader& reader, std::string_view& line) {
+    return reader.SkipToLineStartingWith('a') && reader.NextText(line);
+  });
 }
 
 // The texts NextText hands out: each line up to its first NUL.
 std::vector<std::string> Texts(const std::string& text, std::size_t bufferSize) {
-  qacl::CMemorySource source(text);
-  qacl::CLineReader reader(source, bufferSize);
-  std::vector<std::string> texts;
-  std::string_view line;
-  while (reader.NextText(line)) texts.emplace_back(line);
-  return texts;
+  return acltest::ReadAll(text, bufferSize,
+                          [](qacl::CLineReader& reader, std::string_view& line) { return reader.NextText(line); });
 }
 
 std::vector<std::string> CutAtNul(std::vector<std::string> lines) {

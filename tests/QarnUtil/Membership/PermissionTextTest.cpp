@@ -69,7 +69,9 @@ TEST(PermissionText, RecordsWithoutPlaceOrNamesAreDropped) {
 
 TEST(PermissionText, RecordsOutliveTheListTheyWereParsedInto) {
   std::string text = "<Files *>\n";
-  for (int i = 0; i < 300; ++i) text += "require user u" + std::to_string(i) + " \"with space " + std::to_string(i) + "\"\n";
+  for (int i = 0; i < 300; ++i) {
+    text += "require user u" + std::to_string(i) + " \"with space " + std::to_string(i) + "\"\n";
+  }
   auto records = Parse(text);
   ASSERT_EQ(records.size(), 300u);
   CACLPermissionList kept;
