@@ -6,7 +6,6 @@
 #include <atomic>
 #include <functional>
 #include <new>
-#include <cstring>
 #include <string_view>
 
 #include "ACLDirectives.h"

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Com/ComPtr.h"
+#include "ComEnvironment.h"
 #include "QarnUtil_h.h"
 
 using qcom::CBstr;
@@ -18,12 +19,7 @@ using qcom::CComPtr;
 
 namespace {
 
-class ComEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { ASSERT_HRESULT_SUCCEEDED(::CoInitialize(nullptr)); }
-  void TearDown() override { ::CoUninitialize(); }
-};
-const auto* const g_com = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+const auto* const g_com = ::testing::AddGlobalTestEnvironment(new qtest::CComEnvironment);
 
 const DISPID kGenGuidDispid = 0x60020000;
 

@@ -5,18 +5,14 @@
 #include <iadmw.h>
 
 #include "MetabaseTestSupport.h"
+#include "ComEnvironment.h"
 #include "MetabaseStandIn.h"
 
 #include <algorithm>
 
 namespace {
 
-class ComEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { ASSERT_HRESULT_SUCCEEDED(::CoInitialize(nullptr)); }
-  void TearDown() override { ::CoUninitialize(); }
-};
-const auto* const g_com = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+const auto* const g_com = ::testing::AddGlobalTestEnvironment(new qtest::CComEnvironment);
 
 std::wstring Widen(const char* text) {
   return qcom::AnsiToWide(text);
