@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "ACLTestSupport.h"
 
@@ -83,6 +84,36 @@ TEST(PermissionText, RecordsOutliveTheListTheyWereParsedInto) {
     EXPECT_EQ(acltest::Strings(kept[i]->m_Names), (std::vector<std::string>{"with space " + n, "u" + n}));
   }
   EXPECT_TRUE(kept.back()->m_Names.empty());
+}
+
+// Records are made on the threads of several requests at once and may be
+// released on another thread than the one that made them.
+TEST(PermissionText, RecordsMadeOnManyThreadsAreReleasedOnAnother) {
+  const int kThreads = 4;
+  const int kRecords = 150;
+  std::vector<CACLPermissionList> made(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&made, t] {
+      std::string text = "<Files *>\n";
+      for (int i = 0; i < kRecords; ++i) text += "require user t" + std::to_string(t) + "r" + std::to_string(i) + "\n";
+      for (int round = 0; round < 20; ++round) made[t] = Parse(text);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(made[t].size(), static_cast<std::size_t>(kRecords));
+    for (int i = 0; i < kRecords; i += 37) {
+      EXPECT_EQ(acltest::Strings(made[t][i]->m_Names),
+                (std::vector<std::string>{"t" + std::to_string(t) + "r" + std::to_string(i)}));
+    }
+  }
+  // Released here while new records are made on another thread.
+  std::thread maker([] {
+    for (int round = 0; round < 20; ++round) EXPECT_EQ(Parse("<Files *>\nrequire user x\n").size(), 1u);
+  });
+  made.clear();
+  maker.join();
 }
 
 TEST(PermissionText, StrayNulEndsTheLineContent) {
