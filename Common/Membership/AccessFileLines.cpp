@@ -101,6 +101,12 @@ bool CLineReader::Next(std::string_view& line) {
         line = TakeLine(scanned, scanned + 1, carriageReturns);
         return true;
       }
+      // Most lines end in their only CR and an LF: taken here without
+      // another scan.
+      if (c == '\r' && carriageReturns == 0 && scanned + 1 < window && start[scanned + 1] == '\n') {
+        line = TakeLine(scanned, scanned + 2, 0);
+        return true;
+      }
       if (c == '\r') ++carriageReturns;
       if (c == '\0') m_bLineHasNul = true;
     }
