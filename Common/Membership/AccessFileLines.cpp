@@ -102,9 +102,11 @@ bool CLineReader::Next(std::string_view& line) {
         return true;
       }
       // Most lines end in their only CR and an LF: taken here without
-      // another scan.
+      // another scan, the CR becoming the NUL after the line.
       if (c == '\r' && carriageReturns == 0 && scanned + 1 < window && start[scanned + 1] == '\n') {
-        line = TakeLine(scanned, scanned + 2, 0);
+        m_buffer[m_pos + scanned] = '\0';
+        m_pos += scanned + 2;
+        line = std::string_view(start, scanned);
         return true;
       }
       if (c == '\r') ++carriageReturns;
