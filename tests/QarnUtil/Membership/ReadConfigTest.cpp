@@ -57,6 +57,33 @@ TEST(DirectiveTable, LookupMatchesTheTableInOrder) {
   }
 }
 
+// Numbers are read as strtol reads them and clamped to 32 bits.
+TEST(DirectiveValues, DecimalsReadAsStrtolWithin32Bits) {
+  const struct {
+    const char* text;
+    std::int32_t value;
+    std::size_t used;
+  } cases[] = {{"404 /e.htm", 404, 3},
+               {" \t+17x", 17, 5},
+               {"-0", 0, 2},
+               {"-", 0, 1},
+               {"x1", 0, 0},
+               {"2147483647", INT32_MAX, 10},
+               {"2147483648", INT32_MAX, 10},
+               {"-2147483648", INT32_MIN, 11},
+               {"-2147483649", INT32_MIN, 11},
+               {"4294967296", INT32_MAX, 10},
+               {"4294967305", INT32_MAX, 10},
+               {"-4294967297", INT32_MIN, 11},
+               {"00000000000000000000012", 12, 23},
+               {"99999999999999999999999999", INT32_MAX, 26}};
+  for (const auto& c : cases) {
+    const char* end = nullptr;
+    EXPECT_EQ(qacl::ParseDecimal32(c.text, &end), c.value) << c.text;
+    EXPECT_EQ(static_cast<std::size_t>(end - c.text), c.used) << c.text;
+  }
+}
+
 TEST(ReadConfig, PlainSettings) {
   CACL acl;
   MergeOwn(acl,
