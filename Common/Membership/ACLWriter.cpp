@@ -88,42 +88,48 @@ std::vector<std::string> ConnectionLines(const std::string& connection) {
   return lines;
 }
 
-// Writes a text's new bytes into room made at its end in one step: a record's
-// require lines come in a dozen short pieces, and appending each would cost
-// more than copying its bytes here.
-class CRoomWriter {
+// A text written into room made ahead at its end: a record's require lines
+// come in a dozen short pieces, and growing the string for each (or even
+// once per record) would cost more than copying their bytes.
+class CTextRoom {
  public:
-  CRoomWriter(std::string& text, std::size_t room) : m_text(text), m_size(text.size()) {
-    text.resize(m_size + room);
+  // Room for at least `bytes` more; the string grows by doubling.
+  void Reserve(std::size_t bytes) {
+    if (m_size + bytes > m_text.size()) m_text.resize(std::max(m_size + bytes, 2 * m_text.size()));
   }
-  // Cuts the room down to what was written.
-  ~CRoomWriter() { m_text.resize(m_size); }
-  CRoomWriter(const CRoomWriter&) = delete;
-  CRoomWriter& operator=(const CRoomWriter&) = delete;
-
   void Put(std::string_view piece) {
     char* to = &m_text[m_size];
     for (char c : piece) *to++ = c;
     m_size += piece.size();
   }
   void Put(char c) { m_text[m_size++] = c; }
+  void Append(std::string_view piece) {
+    Reserve(piece.size());
+    Put(piece);
+  }
+  // The text written, without the room left.
+  std::string Take() {
+    m_text.resize(m_size);
+    m_size = 0;
+    return std::move(m_text);
+  }
 
  private:
-  std::string& m_text;
-  std::size_t m_size;
+  std::string m_text;  // m_size bytes written, then room
+  std::size_t m_size = 0;
 };
 
 // A require line keeps within the reader's line limit: before a name (with
 // its separator and quotes) would take it past 7999 bytes, a new line with
 // the same start is begun. Each line is appended with its line end.
-void AppendRequireLines(const CACLPermission& record, std::string& text) {
+void AppendRequireLines(const CACLPermission& record, CTextRoom& out) {
   const std::string_view word = DirectiveWord(kRequire);
   const std::size_t startLength = word.size() + record.m_strType.size() + 2;
   // At most one line per name, each with its start and line end; each name
   // with at most its separator and quotes.
   std::size_t room = (startLength + 2) * (record.m_Names.size() + 1);
   for (const auto& name : record.m_Names) room += name.size() + 4;
-  CRoomWriter out(text, room);
+  out.Reserve(room);
   const auto beginLine = [&] {
     out.Put(word);
     out.Put(' ');
@@ -189,20 +195,25 @@ bool SameBlockLists(const CACLPermission& a, const CACLPermission& b) {
 // require lines and is closed when all records are seen.
 struct CPermissionGroup {
   explicit CPermissionGroup(CPermissionPlace where) : place(std::move(where)) {
-    text.append(DirectiveWord(kLimitOpen)).append(" ").append(place.methods).append(">").append(kEndOfLine);
-    text.append(place.section).append(kEndOfLine);
+    AppendLine({DirectiveWord(kLimitOpen), " ", place.methods, ">"});
+    AppendLine({place.section});
   }
 
-  void Close() {
-    text.append(DirectiveWord(place.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose))
-        .append(">")
-        .append(kEndOfLine);
-    text.append(DirectiveWord(kLimitClose)).append(">").append(kEndOfLine);
-    text += kEndOfLine;
+  // The group's text, closed.
+  std::string Close() {
+    AppendLine({DirectiveWord(place.scope == CACLPermission::DirectoryScope ? kDirectoryClose : kFilesClose), ">"});
+    AppendLine({DirectiveWord(kLimitClose), ">"});
+    text.Append(kEndOfLine);
+    return text.Take();
+  }
+
+  void AppendLine(std::initializer_list<std::string_view> pieces) {
+    for (const auto piece : pieces) text.Append(piece);
+    text.Append(kEndOfLine);
   }
 
   CPermissionPlace place;
-  std::string text;
+  CTextRoom text;
 };
 
 }  // namespace
@@ -243,12 +254,11 @@ void CACL::PermissionsToText(CACLPermissionRefs records, std::string& text, int 
   }
   text.clear();
   for (auto& group : groups) {
-    group.Close();
     // The first group's text becomes the whole text without a copy.
     if (text.empty()) {
-      text.swap(group.text);
+      text = group.Close();
     } else {
-      text += group.text;
+      text += group.Close();
     }
   }
 }
