@@ -48,22 +48,6 @@ namespace {
 constexpr std::size_t kFirstBatch = 4;
 constexpr std::size_t kLargestBatch = 64;
 
-// Where batches get their memory. The heap hands a freed batch's pages back
-// to the system, and the next load would fault them in again one by one
-// (some 170 page faults for a target ten folders deep, a tenth of its load).
-// The pool keeps them: it holds what the most records alive at once needed.
-// Under the address sanitizer batches come from the heap, so that a batch
-// given back too early is caught there.
-std::pmr::memory_resource& BatchMemory(std::size_t largestBatchBytes) {
-#ifdef QACL_HEAP_WATCHED
-  (void)largestBatchBytes;
-  return *std::pmr::new_delete_resource();
-#else
-  static std::pmr::synchronized_pool_resource pool(std::pmr::pool_options{0, largestBatchBytes});
-  return pool;
-#endif
-}
-
 }  // namespace
 
 // Room for a number of records in one block, and the count of the records
@@ -71,7 +55,7 @@ std::pmr::memory_resource& BatchMemory(std::size_t largestBatchBytes) {
 class CPermissionBatch {
  public:
   static CPermissionBatch* Create(std::size_t capacity) {
-    void* memory = Memory().allocate(Bytes(capacity), alignof(CPermissionBatch));
+    void* memory = Memory().allocate(Bytes(capacity), Alignment());
     return new (memory) CPermissionBatch(capacity);
   }
 
@@ -90,12 +74,13 @@ class CPermissionBatch {
     if (m_refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     const std::size_t bytes = Bytes(m_capacity);
     this->~CPermissionBatch();
-    Memory().deallocate(this, bytes, alignof(CPermissionBatch));
+    Memory().deallocate(this, bytes, Alignment());
   }
 
  private:
   explicit CPermissionBatch(std::size_t capacity) : m_capacity(capacity) {}
 
+  static constexpr std::size_t Alignment() { return std::max(alignof(CPermissionBatch), alignof(CACLPermission)); }
   static constexpr std::size_t RecordsOffset() {
     return (sizeof(CPermissionBatch) + alignof(CACLPermission) - 1) / alignof(CACLPermission) *
            alignof(CACLPermission);
@@ -103,7 +88,22 @@ class CPermissionBatch {
   static constexpr std::size_t Bytes(std::size_t capacity) {
     return RecordsOffset() + capacity * sizeof(CACLPermission);
   }
-  static std::pmr::memory_resource& Memory() { return BatchMemory(Bytes(kLargestBatch)); }
+
+  // Where batches get their memory. The heap hands a freed batch's pages
+  // back to the system, and the next load would fault them in again one by
+  // one (some 170 page faults for a target ten folders deep, a tenth of its
+  // load). The pool keeps them: it holds what the most records alive at once
+  // have needed, until the module is unloaded. Under the address sanitizer
+  // batches come from the heap, so that a batch given back too early is
+  // caught there.
+  static std::pmr::memory_resource& Memory() {
+#ifdef QACL_HEAP_WATCHED
+    return *std::pmr::new_delete_resource();
+#else
+    static std::pmr::synchronized_pool_resource pool(std::pmr::pool_options{0, Bytes(kLargestBatch)});
+    return pool;
+#endif
+  }
 
   std::atomic<long> m_refs{1};
   const std::size_t m_capacity;
